@@ -1,0 +1,32 @@
+// A throw-away installation folder for tests: <tmp>/<system>/config/ for
+// settings XML and <tmp>/<system>/config/system/ for device ini files.
+// While it lives, QV_ROOT and QV_SYSTEM point at it; the destructor restores
+// them and removes the folder.
+#pragma once
+
+#include <string>
+
+class temp_installation {
+public:
+    explicit temp_installation(const std::string& system = "SYS");
+    ~temp_installation();
+    temp_installation(const temp_installation&) = delete;
+    temp_installation& operator=(const temp_installation&) = delete;
+
+    const std::string& root() const { return root_; }
+    std::string configDir() const;  // .../<system>/config
+    std::string systemDir() const;  // .../<system>/config/system
+
+    // Writes config/<file> (e.g. "object_settings.xml").
+    void writeConfig(const std::string& file, const std::string& content) const;
+    // Writes config/system/dev_<nnn>.ini with `content` as it is.
+    void writeDeviceIni(int device, const std::string& content) const;
+    // Shorthand: a device ini with [Database] DatabaseSize_<database>=<size>.
+    void writeDatabaseSize(int device, int database, int size) const;
+
+private:
+    std::string root_;
+    std::string system_;
+    std::string savedRoot_, savedSystem_;
+    bool hadRoot_ = false, hadSystem_ = false;
+};
