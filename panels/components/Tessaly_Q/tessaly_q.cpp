@@ -1,1 +1,0 @@
-#include "tessaly_q.h"
