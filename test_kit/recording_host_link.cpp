@@ -51,17 +51,21 @@ const std::string* recording_host_link::scriptedAnswer(const std::string& line, 
 const char* recording_host_link::send(const char* text, std::int32_t kind)
 {
     if (kind == zelmGiveBack) {
-        log_.push_back({text == nullptr ? std::string() : std::string(text), kind});
         if (text == nullptr) {
+            log_.push_back({std::string(), kind});
             ++nullGiveBacks_;
             return nullptr;
         }
         for (auto it = outstanding_.begin(); it != outstanding_.end(); ++it) {
             if (it->get() == text) {
+                log_.push_back({std::string(text), kind});
                 outstanding_.erase(it);
                 return nullptr;
             }
         }
+        // Not a live answer of ours (given back twice, or never handed out):
+        // its memory may be gone, so it is not read.
+        log_.push_back({std::string(), kind});
         ++badGiveBacks_;
         return nullptr;
     }

@@ -22,7 +22,7 @@ public:
     };
 
     recording_host_link();
-    ~recording_host_link();
+    virtual ~recording_host_link();
 
     const char* send(const char* text, std::int32_t kind) override;
 
