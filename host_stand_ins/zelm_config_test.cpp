@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -85,6 +86,10 @@ TEST(ZelmConfig, MissingInstallationVariables)
 {
     temp_installation installation;
     installation.writeConfig("object_settings.xml", settings);
+#if defined(_WIN32)
+    _putenv_s("QV_ROOT", "");
+#else
     unsetenv("QV_ROOT");
+#endif
     EXPECT_TRUE(entries("object_settings.MTX").empty());
 }

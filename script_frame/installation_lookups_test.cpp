@@ -5,10 +5,34 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "recording_panel.h"
 #include "temp_installation.h"
+
+namespace {
+
+void setVariable(const char* name, const std::string& value)
+{
+#if defined(_WIN32)
+    _putenv_s(name, value.c_str());
+#else
+    setenv(name, value.c_str(), 1);
+#endif
+}
+
+void unsetVariable(const char* name)
+{
+#if defined(_WIN32)
+    _putenv_s(name, "");
+#else
+    unsetenv(name);
+#endif
+}
+
+}  // namespace
 
 TEST(InstallationLookups, HeaderStandsAlone)
 {
@@ -78,29 +102,32 @@ TEST(InstallationLookups, MissingVariableReadsZero)
     temp_installation installation;
     installation.writeDatabaseSize(7, 1, 64);
     const std::string system = std::getenv("QV_SYSTEM");
-    unsetenv("QV_SYSTEM");
+    unsetVariable("QV_SYSTEM");
     EXPECT_EQ(recording_panel::readDatabaseSize(7, 1), 0);
-    setenv("QV_SYSTEM", system.c_str(), 1);
-    unsetenv("QV_ROOT");
+    setVariable("QV_SYSTEM", system);
+    unsetVariable("QV_ROOT");
     EXPECT_EQ(recording_panel::readDatabaseSize(7, 1), 0);
 }
 
 TEST(InstallationLookups, PathBeyondItsRoomReadsZero)
 {
     temp_installation installation;
-    installation.writeDatabaseSize(7, 1, 64);
-    const std::string root = std::getenv("QV_ROOT");
-    const std::string system = std::getenv("QV_SYSTEM");
-    // "<root>\<system>\config\system\dev_007.ini": exactly 259 characters
-    // fit, 260 do not. The folder itself need not exist: a path that does
-    // not fit must not be opened at all.
-    const std::size_t fixed = root.size() + 1 + 1 + std::string("\\config\\system\\dev_007.ini").size();
+    const std::string root = installation.root();
+    // "<root>\<system>\config\system\dev_007.ini" has room for 259
+    // characters. Both files exist, so only the room decides.
+    const std::size_t fixed = root.size() + 1 + std::string("\\config\\system\\dev_007.ini").size();
     ASSERT_LT(fixed, 200U);
-    setenv("QV_SYSTEM", std::string(260 - fixed, 'S').c_str(), 1);
-    EXPECT_EQ(recording_panel::readDatabaseSize(7, 1), 0);
-    setenv("QV_ROOT", std::string(300, 'R').c_str(), 1);
-    EXPECT_EQ(recording_panel::readDatabaseSize(7, 1), 0);
-    setenv("QV_ROOT", root.c_str(), 1);
-    setenv("QV_SYSTEM", system.c_str(), 1);
+    const std::string fits(259 - fixed, 'S');
+    const std::string tooLong(260 - fixed, 'S');
+    for (const std::string& system : {fits, tooLong}) {
+        const std::filesystem::path dir = std::filesystem::path(root) / system / "config" / "system";
+        std::filesystem::create_directories(dir);
+        std::ofstream(dir / "dev_007.ini") << "[Database]\nDatabaseSize_1=64\n";
+    }
+    setVariable("QV_SYSTEM", fits);
     EXPECT_EQ(recording_panel::readDatabaseSize(7, 1), 64);
+    setVariable("QV_SYSTEM", tooLong);
+    EXPECT_EQ(recording_panel::readDatabaseSize(7, 1), 0);
+    setVariable("QV_ROOT", std::string(300, 'R'));
+    EXPECT_EQ(recording_panel::readDatabaseSize(7, 1), 0);
 }
