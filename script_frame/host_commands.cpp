@@ -60,6 +60,27 @@ private:
     std::size_t used_ = 0;
 };
 
+// "WORD 'a' 'b' ...": each text argument wrapped in single quotes and put
+// in verbatim (a quote inside it is not escaped).
+void appendQuoted(zelm_string&) noexcept {}
+
+template <typename... Rest>
+void appendQuoted(zelm_string& line, const zelm_string& first, const Rest&... rest) noexcept
+{
+    line += " '";
+    line += first;
+    line += '\'';
+    appendQuoted(line, rest...);
+}
+
+template <typename... Texts>
+zelm_string quotedLine(const char* word, const Texts&... texts) noexcept
+{
+    zelm_string line(word);
+    appendQuoted(line, texts...);
+    return line;
+}
+
 }  // namespace
 
 const char* zelm_script_helper::sendCommand(const char* text)
@@ -77,20 +98,15 @@ void zelm_script_helper::giveBack(const char* answer)
 
 bool zelm_script_helper::showPanel(const zelm_string& panel, const zelm_string& file, const zelm_string& extra)
 {
-    zelm_string line("PS '");
-    line += panel;
-    line += "' '";
+    zelm_string path;
     if (!loadData.isEmpty()) {
-        line += loadData;
-        line += '/';
+        path = loadData;
+        path += '/';
     }
-    line += file;
-    line += '\'';
-    if (!extra.isEmpty()) {
-        line += " '";
-        line += extra;
-        line += '\'';
-    }
+    path += file;
+    zelm_string line = quotedLine("PS", panel, path);
+    if (!extra.isEmpty())
+        appendQuoted(line, extra);
     if (hostLink == nullptr)
         return true;
     return sendCommand(line) != nullptr;
@@ -98,49 +114,27 @@ bool zelm_script_helper::showPanel(const zelm_string& panel, const zelm_string& 
 
 void zelm_script_helper::notifyHost(const zelm_string& text)
 {
-    zelm_string line("HN '");
-    line += text;
-    line += '\'';
-    sendCommand(line);
+    sendCommand(quotedLine("HN", text));
 }
 
 void zelm_script_helper::putText(const zelm_string& property, const zelm_string& value,
                                  const zelm_string& panel, const zelm_string& control)
 {
-    zelm_string line("TP '");
-    line += property;
-    line += '=';
-    line += value;
-    line += "' '";
-    line += panel;
-    line += "' '";
-    line += control;
-    line += '\'';
-    sendCommand(line);
+    zelm_string setting(property);
+    setting += '=';
+    setting += value;
+    sendCommand(quotedLine("TP", setting, panel, control));
 }
 
 void zelm_script_helper::putText(const zelm_string& text, const zelm_string& panel, const zelm_string& control)
 {
-    zelm_string line("TP '");
-    line += text;
-    line += "' '";
-    line += panel;
-    line += "' '";
-    line += control;
-    line += '\'';
-    sendCommand(line);
+    sendCommand(quotedLine("TP", text, panel, control));
 }
 
 void zelm_script_helper::getText(const zelm_string& property, const zelm_string& panel,
                                  const zelm_string& control, zelm_string& out)
 {
-    zelm_string line("TG '");
-    line += panel;
-    line += "' '";
-    line += control;
-    line += "' '";
-    line += property;
-    line += '\'';
+    const zelm_string line = quotedLine("TG", panel, control, property);
     if (hostLink == nullptr) {
         out = zelm_string();
         return;
@@ -171,22 +165,12 @@ void zelm_script_helper::getText(const zelm_string& property, const zelm_string&
 
 void zelm_script_helper::enableControl(const zelm_string& panel, const zelm_string& control)
 {
-    zelm_string line("CE '");
-    line += panel;
-    line += "' '";
-    line += control;
-    line += '\'';
-    sendCommand(line);
+    sendCommand(quotedLine("CE", panel, control));
 }
 
 void zelm_script_helper::disableControl(const zelm_string& panel, const zelm_string& control)
 {
-    zelm_string line("CD '");
-    line += panel;
-    line += "' '";
-    line += control;
-    line += '\'';
-    sendCommand(line);
+    sendCommand(quotedLine("CD", panel, control));
 }
 
 void zelm_script_helper::startTimer(std::int32_t id, std::int32_t interval)
@@ -267,12 +251,7 @@ zelm_stringlist zelm_script_helper::listControls(const zelm_string& panel, const
 {
     if (hostLink == nullptr)
         return zelm_stringlist();
-    zelm_string line("XI '");
-    line += panel;
-    line += "' '";
-    line += prefix;
-    line += '\'';
-    const char* answer = sendCommand(line);
+    const char* answer = sendCommand(quotedLine("XI", panel, prefix));
     if (answer == nullptr)
         return zelm_stringlist();
     zelm_stringlist controls(zelm_string(answer), ',');

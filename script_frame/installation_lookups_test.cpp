@@ -12,27 +12,6 @@
 #include "recording_panel.h"
 #include "temp_installation.h"
 
-namespace {
-
-void setVariable(const char* name, const std::string& value)
-{
-#if defined(_WIN32)
-    _putenv_s(name, value.c_str());
-#else
-    setenv(name, value.c_str(), 1);
-#endif
-}
-
-void unsetVariable(const char* name)
-{
-#if defined(_WIN32)
-    _putenv_s(name, "");
-#else
-    unsetenv(name);
-#endif
-}
-
-}  // namespace
 
 TEST(InstallationLookups, HeaderStandsAlone)
 {
@@ -102,10 +81,10 @@ TEST(InstallationLookups, MissingVariableReadsZero)
     temp_installation installation;
     installation.writeDatabaseSize(7, 1, 64);
     const std::string system = std::getenv("QV_SYSTEM");
-    unsetVariable("QV_SYSTEM");
+    unsetEnvironmentVariable("QV_SYSTEM");
     EXPECT_EQ(recording_panel::readDatabaseSize(7, 1), 0);
-    setVariable("QV_SYSTEM", system);
-    unsetVariable("QV_ROOT");
+    setEnvironmentVariable("QV_SYSTEM", system);
+    unsetEnvironmentVariable("QV_ROOT");
     EXPECT_EQ(recording_panel::readDatabaseSize(7, 1), 0);
 }
 
@@ -124,10 +103,10 @@ TEST(InstallationLookups, PathBeyondItsRoomReadsZero)
         std::filesystem::create_directories(dir);
         std::ofstream(dir / "dev_007.ini") << "[Database]\nDatabaseSize_1=64\n";
     }
-    setVariable("QV_SYSTEM", fits);
+    setEnvironmentVariable("QV_SYSTEM", fits);
     EXPECT_EQ(recording_panel::readDatabaseSize(7, 1), 64);
-    setVariable("QV_SYSTEM", tooLong);
+    setEnvironmentVariable("QV_SYSTEM", tooLong);
     EXPECT_EQ(recording_panel::readDatabaseSize(7, 1), 0);
-    setVariable("QV_ROOT", std::string(300, 'R'));
+    setEnvironmentVariable("QV_ROOT", std::string(300, 'R'));
     EXPECT_EQ(recording_panel::readDatabaseSize(7, 1), 0);
 }

@@ -8,9 +8,7 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
-void setVariable(const char* name, const std::string& value)
+void setEnvironmentVariable(const char* name, const std::string& value)
 {
 #if defined(_WIN32)
     _putenv_s(name, value.c_str());
@@ -19,7 +17,7 @@ void setVariable(const char* name, const std::string& value)
 #endif
 }
 
-void unsetVariable(const char* name)
+void unsetEnvironmentVariable(const char* name)
 {
 #if defined(_WIN32)
     _putenv_s(name, "");
@@ -27,6 +25,8 @@ void unsetVariable(const char* name)
     unsetenv(name);
 #endif
 }
+
+namespace {
 
 void writeFile(const fs::path& path, const std::string& content)
 {
@@ -55,20 +55,20 @@ temp_installation::temp_installation(const std::string& system) : system_(system
         hadSystem_ = true;
         savedSystem_ = s;
     }
-    setVariable("QV_ROOT", root_);
-    setVariable("QV_SYSTEM", system_);
+    setEnvironmentVariable("QV_ROOT", root_);
+    setEnvironmentVariable("QV_SYSTEM", system_);
 }
 
 temp_installation::~temp_installation()
 {
     if (hadRoot_)
-        setVariable("QV_ROOT", savedRoot_);
+        setEnvironmentVariable("QV_ROOT", savedRoot_);
     else
-        unsetVariable("QV_ROOT");
+        unsetEnvironmentVariable("QV_ROOT");
     if (hadSystem_)
-        setVariable("QV_SYSTEM", savedSystem_);
+        setEnvironmentVariable("QV_SYSTEM", savedSystem_);
     else
-        unsetVariable("QV_SYSTEM");
+        unsetEnvironmentVariable("QV_SYSTEM");
     std::error_code ignored;
     fs::remove_all(root_, ignored);
 }

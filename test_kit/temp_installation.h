@@ -6,6 +6,10 @@
 
 #include <string>
 
+// Portable setenv/unsetenv for tests that change the installation variables.
+void setEnvironmentVariable(const char* name, const std::string& value);
+void unsetEnvironmentVariable(const char* name);
+
 class temp_installation {
 public:
     explicit temp_installation(const std::string& system = "SYS");
