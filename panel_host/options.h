@@ -1,0 +1,43 @@
+// options: panel_host's command line, read with CLI11, and the defaults
+// that depend on where the program lives.
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <vector>
+
+struct host_options {
+    std::string scenario;      // empty: interactive (terminal) or standard input
+    std::string module;        // the panel module
+    std::string installation;  // QV_ROOT
+    std::string system = "SYS";  // QV_SYSTEM
+    std::string data;          // load data text
+    bool dataGiven = false;
+    std::string layouts;       // folder of layout files
+    bool picture = false;
+    bool quiet = false;
+    bool verbose = false;
+    bool ascii = false;
+    std::string color = "auto";
+    bool stopOnFailure = false;
+    bool strict = false;
+    bool check = false;
+    std::string revertiveDelay = "0";
+    int drop = 0;
+    int duplicate = 0;
+    std::uint32_t seed = 1;
+    std::vector<int> offline;
+};
+
+// Reads the command line. Returns -1 to go on, or the exit status when the
+// program is to stop (0 after --help, 2 after a bad option, with the message
+// already printed).
+int parseOptions(int argc, char** argv, host_options& options);
+
+// Fills in what the command line left open: the module next to the
+// executable, the sample installation, the layout folder and the load data.
+void applyDefaults(host_options& options, const std::string& executableDir);
+
+// The folder of the running executable.
+std::string executableDirectory(const char* argv0);

@@ -1,0 +1,583 @@
+#include "scenario_runner.h"
+
+#include <cstddef>
+#include <cstring>
+
+#include "command_text.h"
+#include "event_records.h"
+
+namespace {
+
+// A component that answers its own events with endless new ones would
+// keep the clock from moving; this many deliveries at one moment end it.
+constexpr int maxDeliveriesAtOneMoment = 100000;
+
+std::string quoted(const std::string& text)
+{
+    std::string shown = "\"";
+    for (char c : text)
+        shown += c == '\n' ? std::string("\\n") : std::string(1, c);
+    return shown + "\"";
+}
+
+std::string joinLines(const std::vector<std::string>& lines)
+{
+    std::string joined;
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        joined += (i == 0 ? "" : "\n") + lines[i];
+    return joined;
+}
+
+}  // namespace
+
+std::string describeDifference(const std::vector<std::string>& expected, const std::vector<std::string>& actual)
+{
+    // Longest common subsequence, then walk it.
+    std::size_t n = expected.size(), m = actual.size();
+    std::vector<std::vector<std::size_t>> common(n + 1, std::vector<std::size_t>(m + 1, 0));
+    for (std::size_t i = n; i-- > 0;)
+        for (std::size_t j = m; j-- > 0;)
+            common[i][j] = expected[i] == actual[j] ? common[i + 1][j + 1] + 1
+                                                    : std::max(common[i + 1][j], common[i][j + 1]);
+    std::string out;
+    std::size_t i = 0, j = 0;
+    while (i < n || j < m) {
+        if (i < n && j < m && expected[i] == actual[j]) {
+            out += "      = " + expected[i] + "\n";
+            ++i;
+            ++j;
+        } else if (j < m && (i == n || common[i][j + 1] >= common[i + 1][j])) {
+            out += "      + " + actual[j] + "   (sent, not expected)\n";
+            ++j;
+        } else {
+            out += "      - " + expected[i] + "   (expected, not sent)\n";
+            ++i;
+        }
+    }
+    if (n == 0 && m == 0)
+        out += "      (nothing)\n";
+    return out;
+}
+
+scenario_runner::scenario_runner(runner_settings settings, router_model& routers, transcript& out)
+    : settings_(std::move(settings)), routers_(routers), out_(out)
+{
+    host_ = std::make_unique<simulated_host>(panels_, routers_, clock_, out_, settings_.layoutDir);
+}
+
+scenario_runner::~scenario_runner()
+{
+    // A run cut short still deletes the component before its module goes.
+    if (component_ != nullptr) {
+        delete component_;
+        component_ = nullptr;
+    }
+}
+
+bool scenario_runner::openModule(std::string& error)
+{
+    if (!loader_.open(settings_.modulePath)) {
+        error = loader_.error();
+        return false;
+    }
+    return true;
+}
+
+void scenario_runner::fail(const std::string& text)
+{
+    out_.failure(where_, text);
+}
+
+char* scenario_runner::deliver(std::intptr_t data, std::int32_t code)
+{
+    char* result = component_->hostEvent(data, code);
+    checkAfterEvent();
+    return result;
+}
+
+void scenario_runner::checkAfterEvent()
+{
+    for (const auto& command : host_->takeUnreturnedAnswers())
+        fail("the answer to " + quoted(command) + " was not given back (kind 5) before the event returned");
+    for (const auto& problem : host_->takeProblems())
+        fail(problem);
+}
+
+bool scenario_runner::requireComponent(const scenario_step& step)
+{
+    if (component_ != nullptr)
+        return true;
+    (void)step;
+    fail("no component: the scenario must \"create\" it first");
+    return false;
+}
+
+void scenario_runner::settle()
+{
+    int delivered = 0;
+    while (auto item = clock_.next(clock_.now())) {
+        handleItem(*item);
+        if (++delivered > maxDeliveriesAtOneMoment) {
+            fail("more than " + std::to_string(maxDeliveriesAtOneMoment) +
+                 " events at one moment; the rest are dropped");
+            clock_.dropPending();
+            return;
+        }
+    }
+}
+
+void scenario_runner::advance(std::int64_t milliseconds)
+{
+    std::int64_t target = clock_.now() + milliseconds;
+    int delivered = 0;
+    std::int64_t moment = -1;
+    while (auto item = clock_.next(target)) {
+        if (item->due != moment) {
+            moment = item->due;
+            delivered = 0;
+        }
+        handleItem(*item);
+        if (++delivered > maxDeliveriesAtOneMoment) {
+            fail("more than " + std::to_string(maxDeliveriesAtOneMoment) + " events at one moment; waiting stops");
+            clock_.dropPending();
+            break;
+        }
+    }
+    clock_.advanceTo(target);
+}
+
+void scenario_runner::handleItem(const clock_item& item)
+{
+    switch (item.what) {
+    case clock_item::kind::revertive: {
+        if (component_ == nullptr) {
+            out_.detail("revertive " + std::to_string(item.device) + "/" + std::to_string(item.destination) +
+                        " dropped: no component");
+            return;
+        }
+        const device_model* device = routers_.device(item.device);
+        if (device != nullptr && !device->online()) {
+            out_.note("revertive " + std::to_string(item.device) + "/" + std::to_string(item.destination) +
+                      " lost: the router is offline");
+            return;
+        }
+        out_.revertive(item.device, item.destination, item.source);
+        revertiveRecord record{item.device, 0, item.destination, item.source};
+        deliver(reinterpret_cast<std::intptr_t>(&record), zelmEventRevertive);
+        return;
+    }
+    case clock_item::kind::timer:
+        if (component_ == nullptr) {
+            clock_.stopTimer(item.timerId);
+            return;
+        }
+        out_.event(clock_.now(), "tick of timer " + std::to_string(item.timerId));
+        deliver(static_cast<std::intptr_t>(item.timerId), zelmEventTimer);
+        return;
+    case clock_item::kind::action:
+        runFacility(*item.action, true);
+        return;
+    }
+}
+
+void scenario_runner::parameter(const std::string& text)
+{
+    out_.event(clock_.now(), "parameter " + quoted(text), where_);
+    char* answer = deliver(reinterpret_cast<std::intptr_t>(text.c_str()), zelmEventParameter);
+    if (answer == nullptr) {
+        lastAnswer_.reset();
+        out_.detail("no answer");
+    } else {
+        lastAnswer_ = std::string(answer);
+        out_.answer(*lastAnswer_);
+        // The answer belongs to the component until it is handed back.
+        deliver(reinterpret_cast<std::intptr_t>(answer), zelmEventRelease);
+        out_.detail("answer given back (code 5)");
+    }
+    settle();
+}
+
+void scenario_runner::create(const scenario_step& step)
+{
+    if (component_ != nullptr) {
+        fail("the component exists already; \"destroy\" it first");
+        return;
+    }
+    if (loader_.entry() == nullptr) {
+        fail("no module is loaded");
+        return;
+    }
+    usedData_ = step.hasText ? step.text : settings_.loadData;
+    out_.event(clock_.now(), "create the component, data " + quoted(usedData_), where_);
+    component_ = loader_.entry()(host_.get(), usedData_.c_str());
+    checkAfterEvent();
+    if (component_ == nullptr) {
+        fail("load_zelm_client_script returned null");
+        return;
+    }
+    settle();
+}
+
+void scenario_runner::destroy()
+{
+    out_.event(clock_.now(), "destroy the component", where_);
+    delete component_;
+    component_ = nullptr;
+    checkAfterEvent();
+    for (const auto& timer : clock_.timerIntervals())
+        out_.warning("timer " + std::to_string(timer.first) + " still runs after the component was destroyed");
+    std::vector<int> running;
+    for (const auto& timer : clock_.timerIntervals())
+        running.push_back(timer.first);
+    for (int id : running)
+        clock_.stopTimer(id);
+    // The host drops whatever registrations the component left behind.
+    for (const auto& entry : routers_.devices()) {
+        device_model* device = routers_.device(entry.first);
+        if (!device->registrations().empty()) {
+            out_.note("registrations of router " + std::to_string(entry.first) + " left behind; dropped");
+            device->unregisterAll();
+        }
+    }
+    clock_.dropPending();
+}
+
+std::string scenario_runner::substitute(const std::string& line) const
+{
+    std::string out = line;
+    const std::pair<const char*, const std::string*> names[] = {{"${layouts}", &settings_.layoutDir},
+                                                                 {"${data}", &usedData_}};
+    for (const auto& name : names) {
+        std::size_t at = 0;
+        while ((at = out.find(name.first, at)) != std::string::npos) {
+            out.replace(at, std::strlen(name.first), *name.second);
+            at += name.second->size();
+        }
+    }
+    return out;
+}
+
+void scenario_runner::runFacility(const scenario_step& step, bool scheduled)
+{
+    std::string prefix = scheduled ? "(scheduled at line " + std::to_string(step.line) + ") " : "";
+    auto routerFor = [&](std::int64_t number) -> device_model* {
+        device_model* device = routers_.device(static_cast<int>(number));
+        if (device == nullptr)
+            fail("the installation has no device " + std::to_string(number));
+        return device;
+    };
+    switch (step.kind) {
+    case step_kind::route: {
+        device_model* device = routerFor(step.a);
+        if (device == nullptr)
+            return;
+        out_.event(clock_.now(),
+                   prefix + "another controller routes on " + std::to_string(step.a) + ": source " +
+                       std::to_string(step.b) + " to destination " + std::to_string(step.c),
+                   step.where());
+        auto result = device->route(static_cast<int>(step.b), static_cast<int>(step.c));
+        if (result != device_model::route_result::routed) {
+            out_.warning("route not made: " + std::string(describe(result)));
+            return;
+        }
+        host_->reportChange(*device, static_cast<int>(step.c));
+        settle();
+        return;
+    }
+    case step_kind::rename: {
+        device_model* device = routerFor(step.a);
+        if (device == nullptr)
+            return;
+        out_.event(clock_.now(),
+                   prefix + "name " + std::to_string(step.c) + " of database " + std::to_string(step.b) +
+                       " on device " + std::to_string(step.a) + " becomes " + quoted(step.text),
+                   step.where());
+        device->setName(static_cast<int>(step.b), static_cast<int>(step.c), step.text);
+        if (!device->online()) {
+            out_.note("device " + std::to_string(step.a) + " is offline: the change is not reported");
+            return;
+        }
+        if (component_ == nullptr)
+            return;
+        // The name is stored in the record itself, past its declared end.
+        std::size_t size = offsetof(databaseRecord, name) + step.text.size() + 1;
+        std::vector<std::max_align_t> storage((size + sizeof(std::max_align_t) - 1) / sizeof(std::max_align_t));
+        auto* record = reinterpret_cast<databaseRecord*>(storage.data());
+        record->device = static_cast<std::int32_t>(step.a);
+        record->database = static_cast<std::int32_t>(step.b);
+        record->index = static_cast<std::int32_t>(step.c);
+        record->reserved = 0;
+        std::memcpy(reinterpret_cast<char*>(record) + offsetof(databaseRecord, name), step.text.c_str(),
+                    step.text.size() + 1);
+        deliver(reinterpret_cast<std::intptr_t>(record), zelmEventDatabaseChange);
+        settle();
+        return;
+    }
+    case step_kind::fault_delay:
+        host_->faults().delay = step.time;
+        out_.note(prefix + "fault: revertives arrive " + formatTime(step.time) + " late");
+        return;
+    case step_kind::fault_drop:
+        host_->faults().dropPercent = static_cast<int>(step.a);
+        out_.note(prefix + "fault: " + std::to_string(step.a) + "% of revertives are lost");
+        return;
+    case step_kind::fault_duplicate:
+        host_->faults().duplicatePercent = static_cast<int>(step.a);
+        out_.note(prefix + "fault: " + std::to_string(step.a) + "% of revertives arrive twice");
+        return;
+    case step_kind::fault_seed:
+        host_->seed(static_cast<std::uint32_t>(step.a));
+        out_.note(prefix + "fault: seed " + std::to_string(step.a));
+        return;
+    case step_kind::fault_offline:
+    case step_kind::fault_online: {
+        device_model* device = routerFor(step.a);
+        if (device == nullptr)
+            return;
+        bool online = step.kind == step_kind::fault_online;
+        device->setOnline(online);
+        out_.event(clock_.now(),
+                   prefix + "device " + std::to_string(step.a) + " (" + device->name() + ") goes " +
+                       (online ? "online" : "offline"),
+                   step.where());
+        return;
+    }
+    case step_kind::fault_clear:
+        host_->faults() = facility_faults();
+        for (const auto& entry : routers_.devices())
+            routers_.device(entry.first)->setOnline(true);
+        out_.note(prefix + "faults cleared: every device online");
+        return;
+    default:
+        fail("this line cannot be scheduled");
+        return;
+    }
+}
+
+bool scenario_runner::run(const scenario_step& step)
+{
+    where_ = step.where();
+    failuresBefore_ = out_.failures().size();
+    switch (step.kind) {
+    case step_kind::create:
+    case step_kind::destroy:
+    case step_kind::set:
+    case step_kind::get:
+    case step_kind::param:
+    case step_kind::press:
+    case step_kind::route:
+    case step_kind::rename:
+    case step_kind::wait:
+    case step_kind::revertive:
+    case step_kind::tick:
+        // A step that can deliver events starts a new record of lines sent.
+        host_->clearSent();
+        break;
+    default:
+        break;
+    }
+
+    switch (step.kind) {
+    case step_kind::create:
+        create(step);
+        break;
+    case step_kind::destroy:
+        if (requireComponent(step))
+            destroy();
+        break;
+    case step_kind::set:
+        if (requireComponent(step))
+            parameter(step.name + "=" + step.text);
+        break;
+    case step_kind::get:
+        if (requireComponent(step))
+            parameter("return=" + step.name);
+        break;
+    case step_kind::param:
+        if (requireComponent(step))
+            parameter(step.name);
+        break;
+    case step_kind::press: {
+        if (!requireComponent(step))
+            break;
+        const panel_control* control = panels_.find(step.panel, step.name);
+        std::string what = "press " + quoted(step.name) + (step.panel == "1" ? "" : " on panel " + step.panel) +
+                           (step.hasText ? " with " + quoted(step.text) : "");
+        if (control != nullptr && !control->enabled && !step.flag) {
+            out_.event(clock_.now(), what, where_);
+            out_.note(step.name + " is disabled: the operator cannot press it (add \"force\" to press anyway)");
+            break;
+        }
+        out_.event(clock_.now(), what + (control != nullptr && !control->enabled ? " (disabled, forced)" : ""),
+                   where_);
+        if (control == nullptr)
+            out_.note("panel " + step.panel + " shows no control " + quoted(step.name) + "; delivered anyway");
+        commandText text(step.hasText ? step.text.c_str() : nullptr);
+        buttonRecord record{0, 0, step.panel.c_str(), step.name.c_str(), &text};
+        deliver(reinterpret_cast<std::intptr_t>(&record), zelmEventButton);
+        settle();
+        break;
+    }
+    case step_kind::route:
+    case step_kind::rename:
+    case step_kind::fault_delay:
+    case step_kind::fault_drop:
+    case step_kind::fault_duplicate:
+    case step_kind::fault_seed:
+    case step_kind::fault_offline:
+    case step_kind::fault_online:
+    case step_kind::fault_clear:
+        runFacility(step, false);
+        break;
+    case step_kind::after:
+        clock_.scheduleAction(step.time, step.inner);
+        out_.note("scheduled for " + formatTime(clock_.now() + step.time));
+        break;
+    case step_kind::wait:
+        out_.event(clock_.now(), "wait " + formatTime(step.time), where_);
+        advance(step.time);
+        break;
+    case step_kind::revertive: {
+        if (!requireComponent(step))
+            break;
+        out_.event(clock_.now(),
+                   "revertive from " + std::to_string(step.a) + ": destination " + std::to_string(step.b) +
+                       " carries source " + std::to_string(step.c),
+                   where_);
+        revertiveRecord record{static_cast<std::int32_t>(step.a), 0, static_cast<std::int32_t>(step.b),
+                               static_cast<std::int32_t>(step.c)};
+        deliver(reinterpret_cast<std::intptr_t>(&record), zelmEventRevertive);
+        settle();
+        break;
+    }
+    case step_kind::tick:
+        if (!requireComponent(step))
+            break;
+        out_.event(clock_.now(), "tick of timer " + std::to_string(step.a), where_);
+        deliver(static_cast<std::intptr_t>(step.a), zelmEventTimer);
+        settle();
+        break;
+    case step_kind::show_panel: {
+        if (!settings_.picture)
+            break;
+        const panel_layout* layout = panels_.panel(step.panel);
+        if (layout == nullptr) {
+            out_.note("panel " + step.panel + " is not shown");
+            break;
+        }
+        out_.block(drawPanel(step.panel, *layout, settings_.pictureStyle));
+        break;
+    }
+    case step_kind::show_router: {
+        const device_model* device = routers_.device(static_cast<int>(step.a));
+        if (device == nullptr || !device->isRouter()) {
+            fail("the installation has no router " + std::to_string(step.a));
+            break;
+        }
+        int first = step.hasText ? static_cast<int>(step.b) : 1;
+        int last = step.hasText ? static_cast<int>(step.c) : 0;
+        out_.block(drawRouter(*device, first, last, settings_.pictureStyle));
+        break;
+    }
+    case step_kind::say:
+        out_.heading(step.text);
+        break;
+    case step_kind::help:
+        out_.block(scenarioLanguageSummary());
+        break;
+    case step_kind::expect_sent:
+    case step_kind::expect_answer:
+    case step_kind::expect_property:
+    case step_kind::expect_enabled:
+    case step_kind::expect_crosspoint:
+    case step_kind::expect_timer:
+        expect(step);
+        break;
+    }
+    out_.flush();
+    return !(settings_.stopOnFailure && out_.failures().size() > failuresBefore_);
+}
+
+void scenario_runner::expect(const scenario_step& step)
+{
+    switch (step.kind) {
+    case step_kind::expect_sent: {
+        std::vector<std::string> expected;
+        for (const auto& line : step.lines)
+            expected.push_back(substitute(line));
+        const auto& actual = host_->sent();
+        if (expected != actual)
+            fail("the last step sent other lines than expected:\n" + describeDifference(expected, actual));
+        return;
+    }
+    case step_kind::expect_answer: {
+        if (!step.hasText) {
+            if (lastAnswer_)
+                fail("expected no answer, got " + quoted(*lastAnswer_));
+            return;
+        }
+        std::string expected = substitute(joinLines(step.lines));
+        if (!lastAnswer_)
+            fail("expected the answer " + quoted(expected) + ", got none (null)");
+        else if (*lastAnswer_ != expected)
+            fail("expected the answer " + quoted(expected) + ", got " + quoted(*lastAnswer_));
+        return;
+    }
+    case step_kind::expect_property: {
+        const panel_control* control = panels_.find(step.panel, step.name);
+        if (control == nullptr) {
+            fail("panel " + step.panel + " shows no control " + quoted(step.name));
+            return;
+        }
+        const std::string* value = control->property(step.property);
+        std::string expected = substitute(step.text);
+        if (value == nullptr)
+            fail(step.name + " " + step.property + ": expected " + quoted(expected) + ", but it was never set");
+        else if (*value != expected)
+            fail(step.name + " " + step.property + ": expected " + quoted(expected) + ", is " + quoted(*value));
+        return;
+    }
+    case step_kind::expect_enabled: {
+        const panel_control* control = panels_.find(step.panel, step.name);
+        if (control == nullptr)
+            fail("panel " + step.panel + " shows no control " + quoted(step.name));
+        else if (control->enabled != step.flag)
+            fail(step.name + ": expected " + (step.flag ? "enabled" : "disabled") + ", is " +
+                 (control->enabled ? "enabled" : "disabled"));
+        return;
+    }
+    case step_kind::expect_crosspoint: {
+        const device_model* device = routers_.device(static_cast<int>(step.a));
+        if (device == nullptr || !device->isRouter()) {
+            fail("the installation has no router " + std::to_string(step.a));
+            return;
+        }
+        auto source = device->crosspoint(static_cast<int>(step.b));
+        if (!source)
+            fail("router " + std::to_string(step.a) + " has no destination " + std::to_string(step.b));
+        else if (*source != step.c)
+            fail("router " + std::to_string(step.a) + " destination " + std::to_string(step.b) +
+                 ": expected source " + std::to_string(step.c) + ", carries " + std::to_string(*source));
+        return;
+    }
+    case step_kind::expect_timer: {
+        bool running = clock_.timerRunning(static_cast<int>(step.a));
+        if (running != step.flag)
+            fail("timer " + std::to_string(step.a) + ": expected " + (step.flag ? "running" : "stopped") + ", is " +
+                 (running ? "running" : "stopped"));
+        return;
+    }
+    default:
+        return;
+    }
+}
+
+void scenario_runner::finish()
+{
+    where_ = "end of run";
+    if (component_ != nullptr) {
+        host_->clearSent();
+        destroy();
+    }
+    out_.flush();
+}

@@ -1,0 +1,348 @@
+#include "simulated_host.h"
+
+#include <cstring>
+#include <filesystem>
+
+#include "host_command.h"
+
+std::string resolveLayoutPath(const std::string& file, const std::string& layoutDir)
+{
+    std::filesystem::path path(file);
+    if (path.is_absolute() || layoutDir.empty())
+        return file;
+    return (std::filesystem::path(layoutDir) / path).string();
+}
+
+simulated_host::simulated_host(panel_model& panels, router_model& routers, virtual_clock& clock, transcript& out,
+                               std::string layoutDir)
+    : panels_(panels), routers_(routers), clock_(clock), out_(out), layoutDir_(std::move(layoutDir))
+{
+}
+
+simulated_host::~simulated_host() = default;
+
+namespace {
+
+std::string quoteText(const std::string& text)
+{
+    std::string shown = "\"";
+    for (char c : text)
+        shown += c == '\n' ? std::string("\\n") : std::string(1, c);
+    return shown + "\"";
+}
+
+}  // namespace
+
+const char* simulated_host::send(const char* text, std::int32_t kind)
+{
+    if (kind == zelmGiveBack) {
+        giveBack(text);
+        return nullptr;
+    }
+    std::string line = text == nullptr ? std::string() : std::string(text);
+    if (kind != zelmSendCommand) {
+        problems_.push_back("send with unknown kind " + std::to_string(kind) + ": " + quoteText(line));
+        out_.warning("send with unknown kind " + std::to_string(kind));
+        return nullptr;
+    }
+    sent_.push_back(line);
+    std::vector<remark> gathered;
+    remarks_ = &gathered;
+    const char* result = handle(line);
+    remarks_ = nullptr;
+    std::string answerNote;
+    host_command parsed = parseHostCommand(line);
+    if (parsed.ok() && (parsed.word == "TG" || parsed.word == "RN" || parsed.word == "XI" || parsed.word == "PS"))
+        answerNote = result == nullptr ? "null" : quoteText(result);
+    out_.command(line, answerNote);
+    for (const auto& entry : gathered) {
+        if (entry.warning)
+            out_.warning(entry.text);
+        else
+            out_.note(entry.text);
+    }
+    return result;
+}
+
+bool simulated_host::numbers(const std::string& command, const std::vector<std::string>& args, std::size_t count,
+                             int* out)
+{
+    for (std::size_t i = 0; i < count; ++i)
+        if (!readInt32(args[i], out[i])) {
+            problems_.push_back(command + ": \"" + args[i] + "\" is not a number");
+            warn(command + ": \"" + args[i] + "\" is not a number; command ignored");
+            return false;
+        }
+    return true;
+}
+
+bool simulated_host::deviceFor(const std::string& command, int number, device_model*& device, bool needRouter)
+{
+    device = routers_.device(number);
+    if (device == nullptr) {
+        warn(command + ": the installation has no device " + std::to_string(number));
+        return false;
+    }
+    if (needRouter && !device->isRouter()) {
+        warn(command + ": device " + std::to_string(number) + " (" + device->name() + ") is not a router");
+        return false;
+    }
+    if (!device->online()) {
+        note("device " + std::to_string(number) + " is offline: " + command + " goes unanswered");
+        return false;
+    }
+    return true;
+}
+
+const char* simulated_host::handle(const std::string& line)
+{
+    host_command command = parseHostCommand(line);
+    if (!command.ok()) {
+        problems_.push_back("malformed command " + quoteText(line) + ": " + command.error);
+        warn("malformed command: " + command.error);
+        return nullptr;
+    }
+    const std::string& word = command.word;
+    const auto& args = command.args;
+    std::string problem;
+
+    if (word == "PS") {
+        std::string path = resolveLayoutPath(args[1], layoutDir_);
+        panel_layout layout;
+        std::string error;
+        if (!loadLayout(path, layout, error)) {
+            warn("PS: cannot show panel '" + args[0] + "': " + error);
+            return nullptr;
+        }
+        note("panel '" + args[0] + "' shows " + (layout.name.empty() ? path : layout.name) + " (" +
+                std::to_string(layout.controls.size()) + " controls)");
+        panels_.show(args[0], std::move(layout));
+        shownAnswer_ = args[0];
+        return shownAnswer_.c_str();
+    }
+    if (word == "HN") {
+        notices_.push_back(args[0]);
+        note("notice: " + args[0]);
+        return nullptr;
+    }
+    if (word == "TP") {
+        std::size_t equals = args[0].find('=');
+        if (equals == std::string::npos) {
+            warn("TP: '" + args[0] + "' is not property=value; nothing set");
+            return nullptr;
+        }
+        if (!panels_.setProperty(args[1], args[2], args[0].substr(0, equals), args[0].substr(equals + 1), problem))
+            warn("TP: " + problem);
+        return nullptr;
+    }
+    if (word == "TG") {
+        std::string answer;
+        if (!panels_.read(args[0], args[1], args[2], answer, problem)) {
+            warn("TG: " + problem);
+            return nullptr;
+        }
+        return handOut(answer, line);
+    }
+    if (word == "CE" || word == "CD") {
+        if (!panels_.setEnabled(args[0], args[1], word == "CE", problem))
+            warn(word + ": " + problem);
+        return nullptr;
+    }
+    if (word == "XI") {
+        std::vector<std::string> ids;
+        if (!panels_.list(args[0], args[1], ids, problem)) {
+            warn("XI: " + problem);
+            return nullptr;
+        }
+        if (ids.empty())
+            return nullptr;
+        std::string joined;
+        for (const auto& id : ids)
+            joined += (joined.empty() ? "" : ",") + id;
+        return handOut(joined, line);
+    }
+    if (word == "ET") {
+        int values[2] = {0, 0};
+        if (!numbers(word, args, args.size(), values))
+            return nullptr;
+        if (args.size() == 2 && values[1] > 0) {
+            clock_.startTimer(values[0], values[1]);
+        } else if (!clock_.stopTimer(values[0])) {
+            note("timer " + std::to_string(values[0]) + " was not running");
+        }
+        return nullptr;
+    }
+    if (word == "AS") {
+        note("closing notice");
+        return nullptr;
+    }
+
+    // Router commands: device first.
+    if (word == "RC") {
+        int values[3];
+        int flag = 0;
+        if (!numbers(word, args, 3, values))
+            return nullptr;
+        if (!readInt32(args[4], flag) || (flag != 0 && flag != 1)) {
+            problems_.push_back("RC: the flag \"" + args[4] + "\" is neither 0 nor 1");
+            warn("RC: the flag \"" + args[4] + "\" is neither 0 nor 1; command ignored");
+            return nullptr;
+        }
+        if (args[3].empty() || args[3][0] != ',')
+            warn("RC: the extra text '" + args[3] + "' does not start with a comma");
+        device_model* device = nullptr;
+        if (!deviceFor(word, values[0], device, true))
+            return nullptr;
+        auto result = device->route(values[1], values[2]);
+        if (result != device_model::route_result::routed) {
+            warn("RC: router " + std::to_string(values[0]) + " refuses source " + std::to_string(values[1]) +
+                       " to destination " + std::to_string(values[2]) + ": " + describe(result));
+            return nullptr;
+        }
+        reportChange(*device, values[2]);
+        return nullptr;
+    }
+    if (word == "RN") {
+        int values[3];
+        if (!numbers(word, args, 3, values))
+            return nullptr;
+        device_model* device = nullptr;
+        if (!deviceFor(word, values[0], device, false))
+            return nullptr;
+        auto name = device->name(values[1], values[2]);
+        if (!name)
+            return nullptr;
+        return handOut(*name, line);
+    }
+    if (word == "RP" || word == "RR") {
+        int values[3];
+        if (!numbers(word, args, 3, values))
+            return nullptr;
+        bool add = false;
+        if (args.size() == 4) {
+            if (args[3] == "ADD")
+                add = true;
+            else
+                warn("RR: '" + args[3] + "' is not 'ADD'; read as a plain registration");
+        }
+        device_model* device = nullptr;
+        if (!deviceFor(word, values[0], device, true))
+            return nullptr;
+        if (values[1] > values[2])
+            warn(word + ": empty range " + std::to_string(values[1]) + " to " + std::to_string(values[2]));
+        if (word == "RR") {
+            device->registerRange(values[1], values[2], add);
+            if (values[2] > device->destinations())
+                note("router " + std::to_string(values[0]) + " has only " +
+                        std::to_string(device->destinations()) + " destinations");
+            return nullptr;
+        }
+        int first = values[1] < 1 ? 1 : values[1];
+        int last = values[2] > device->destinations() ? device->destinations() : values[2];
+        for (int destination = first; destination <= last; ++destination)
+            queueRevertive(device->number(), destination, *device->crosspoint(destination));
+        return nullptr;
+    }
+    if (word == "RU") {
+        int number = 0;
+        if (!numbers(word, args, 1, &number))
+            return nullptr;
+        device_model* device = nullptr;
+        if (!deviceFor(word, number, device, true))
+            return nullptr;
+        device->unregisterAll();
+        return nullptr;
+    }
+    return nullptr;
+}
+
+void simulated_host::note(const std::string& text)
+{
+    if (remarks_ != nullptr)
+        remarks_->push_back({false, text});
+    else
+        out_.note(text);
+}
+
+void simulated_host::warn(const std::string& text)
+{
+    if (remarks_ != nullptr)
+        remarks_->push_back({true, text});
+    else
+        out_.warning(text);
+}
+
+const char* simulated_host::handOut(const std::string& text, const std::string& command)
+{
+    answer_block block;
+    block.text = std::make_unique<char[]>(text.size() + 1);
+    std::memcpy(block.text.get(), text.c_str(), text.size() + 1);
+    block.command = command;
+    answers_.push_back(std::move(block));
+    return answers_.back().text.get();
+}
+
+void simulated_host::giveBack(const char* text)
+{
+    if (text == nullptr) {
+        out_.detail("null answer given back");
+        return;
+    }
+    for (auto& block : answers_)
+        if (block.text.get() == text) {
+            if (block.givenBack) {
+                problems_.push_back("the answer to " + quoteText(block.command) + " was given back twice");
+                out_.warning("the answer to " + quoteText(block.command) + " was given back twice");
+            } else {
+                block.givenBack = true;
+                out_.detail("answer to " + quoteText(block.command) + " given back");
+            }
+            return;
+        }
+    if (text == shownAnswer_.c_str()) {
+        problems_.push_back("the answer to PS was given back, though it is never to be");
+        out_.warning("the answer to PS was given back, though it is never to be");
+        return;
+    }
+    problems_.push_back("a text the host never handed out was given back");
+    out_.warning("a text the host never handed out was given back");
+}
+
+void simulated_host::reportChange(device_model& device, int destination)
+{
+    if (!device.online() || !device.isRegistered(destination))
+        return;
+    queueRevertive(device.number(), destination, *device.crosspoint(destination));
+}
+
+void simulated_host::queueRevertive(int device, int destination, int source)
+{
+    auto roll = [this] { return static_cast<int>(random_() % 100u); };
+    if (faults_.dropPercent > 0 && roll() < faults_.dropPercent) {
+        note("fault: revertive " + std::to_string(device) + "/" + std::to_string(destination) + " lost");
+        return;
+    }
+    clock_.scheduleRevertive(faults_.delay, device, destination, source);
+    if (faults_.duplicatePercent > 0 && roll() < faults_.duplicatePercent) {
+        note("fault: revertive " + std::to_string(device) + "/" + std::to_string(destination) + " duplicated");
+        clock_.scheduleRevertive(faults_.delay, device, destination, source);
+    }
+}
+
+std::vector<std::string> simulated_host::takeUnreturnedAnswers()
+{
+    std::vector<std::string> unreturned;
+    for (auto& block : answers_)
+        if (!block.givenBack && !block.reported) {
+            block.reported = true;
+            unreturned.push_back(block.command);
+        }
+    return unreturned;
+}
+
+std::vector<std::string> simulated_host::takeProblems()
+{
+    std::vector<std::string> taken;
+    taken.swap(problems_);
+    return taken;
+}

@@ -1,0 +1,105 @@
+// simulated_host: the host link that panel_host hands to a component. It
+// reads every command line the component sends and plays the host's part:
+// panels and controls (panel_model), routers and names databases
+// (router_model), timers and revertives on the virtual clock, and the
+// facility's faults.
+//
+// Answers ("PS", "TG", "RN", "XI") are texts owned here. Those of "TG",
+// "RN" and "XI" must come back with kind 5, exactly once; checkAnswers()
+// reports any that did not, and send() reports give-backs of texts never
+// handed out or handed back twice. The "PS" answer is only tested for null
+// by components and never given back.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "panel_model.h"
+#include "router_model.h"
+#include "transcript.h"
+#include "virtual_clock.h"
+#include "zelm_host_link.h"
+
+struct facility_faults {
+    std::int64_t delay = 0;  // revertives arrive this many ms after the change
+    int dropPercent = 0;     // share of revertives lost
+    int duplicatePercent = 0;  // share of revertives delivered twice
+};
+
+class simulated_host final : public zelm_host_link {
+public:
+    simulated_host(panel_model& panels, router_model& routers, virtual_clock& clock, transcript& out,
+                   std::string layoutDir);
+    ~simulated_host();
+    simulated_host(const simulated_host&) = delete;
+    simulated_host& operator=(const simulated_host&) = delete;
+
+    const char* send(const char* text, std::int32_t kind) override;
+
+    // Command lines (kind 0) sent since the last clearSent().
+    const std::vector<std::string>& sent() const { return sent_; }
+    void clearSent() { sent_.clear(); }
+    // Notices ("HN") in order.
+    const std::vector<std::string>& notices() const { return notices_; }
+
+    // Faults. The seed makes drops and duplicates repeatable.
+    facility_faults& faults() { return faults_; }
+    void seed(std::uint32_t value) { random_.seed(value); }
+
+    // A destination's source changed (by the component or by another
+    // controller): queues its revertive when the destination is registered
+    // and the router online, through the faults.
+    void reportChange(device_model& device, int destination);
+
+    // Answers handed out and not given back since the last call, each
+    // reported once. Returns the texts of the commands they answered.
+    std::vector<std::string> takeUnreturnedAnswers();
+    // Protocol problems (malformed lines, bad give-backs) since the last call.
+    std::vector<std::string> takeProblems();
+
+    const std::string& layoutDir() const { return layoutDir_; }
+
+private:
+    const char* handle(const std::string& line);
+    // Remarks made while a command is handled are printed after the command
+    // line itself, so they are gathered first.
+    struct remark {
+        bool warning;
+        std::string text;
+    };
+    void note(const std::string& text);
+    void warn(const std::string& text);
+    std::vector<remark>* remarks_ = nullptr;
+    const char* handOut(const std::string& text, const std::string& command);
+    void giveBack(const char* text);
+    void queueRevertive(int device, int destination, int source);
+    bool deviceFor(const std::string& command, int number, device_model*& device, bool needRouter);
+    bool numbers(const std::string& command, const std::vector<std::string>& args, std::size_t count, int* out);
+
+    panel_model& panels_;
+    router_model& routers_;
+    virtual_clock& clock_;
+    transcript& out_;
+    std::string layoutDir_;
+    facility_faults faults_;
+    std::mt19937 random_{1};
+
+    struct answer_block {
+        std::unique_ptr<char[]> text;
+        std::string command;
+        bool givenBack = false;
+        bool reported = false;
+    };
+    std::vector<answer_block> answers_;
+    std::string shownAnswer_;  // the "PS" answer
+    std::vector<std::string> sent_;
+    std::vector<std::string> notices_;
+    std::vector<std::string> problems_;
+};
+
+// Where a layout file named in "PS" is read from: absolute paths as they
+// are, others below `layoutDir`.
+std::string resolveLayoutPath(const std::string& file, const std::string& layoutDir);

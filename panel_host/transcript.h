@@ -1,0 +1,77 @@
+// transcript: what panel_host prints while it runs. Each event the host
+// delivers is one line, the commands it caused follow indented under it,
+// and revertives delivered after it are gathered into compact lines.
+// Failures are printed where they happen and kept for the summary.
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <vector>
+
+struct transcript_style {
+    int verbosity = 1;     // 0 quiet: headings, pictures, failures; 1 normal; 2 every revertive and give-back
+    bool color = false;    // ANSI colours
+    bool unicode = true;   // arrows, ticks and box lines; ASCII otherwise
+};
+
+class transcript {
+public:
+    transcript(std::ostream& out, transcript_style style);
+
+    const transcript_style& style() const { return style_; }
+
+    void heading(const std::string& text);
+    void event(std::int64_t now, const std::string& text, const std::string& where = std::string());
+    // A command line the component sent; `answer` describes what the host
+    // answered ("" for commands without an answer).
+    void command(const std::string& line, const std::string& answer);
+    void answer(const std::string& text);  // the component's answer to a parameter request
+    void revertive(int device, int destination, int source);
+    void note(const std::string& text);     // shown at verbosity 1 and up
+    void detail(const std::string& text);   // shown at verbosity 2 only
+    void warning(const std::string& text);
+    void failure(const std::string& where, const std::string& text);
+    void block(const std::string& text);  // pictures, tables: printed as they are
+    void flush();
+
+    const std::vector<std::string>& failures() const { return failures_; }
+    int warnings() const { return warnings_; }
+
+    // Styling helpers, empty when colours are off.
+    std::string paint(const std::string& text, const char* code) const;
+
+private:
+    void flushRevertives();
+    const char* arrow() const;
+
+    std::ostream& out_;
+    transcript_style style_;
+    struct pending {
+        int device, destination, source;
+    };
+    std::vector<pending> revertives_;
+    std::vector<std::string> failures_;
+    int warnings_ = 0;
+};
+
+// ANSI colour codes used by the transcript and the pictures.
+namespace ansi {
+constexpr const char* dim = "2";
+constexpr const char* bold = "1";
+constexpr const char* red = "31";
+constexpr const char* green = "32";
+constexpr const char* yellow = "33";
+constexpr const char* blue = "34";
+constexpr const char* magenta = "35";
+constexpr const char* cyan = "36";
+constexpr const char* inverse = "7";
+}  // namespace ansi
+
+// "12.345s" for milliseconds.
+std::string formatTime(std::int64_t milliseconds);
+// Display width of a UTF-8 text (code points; every character used here is
+// one column wide).
+std::size_t displayWidth(const std::string& text);
+// Pads or cuts a UTF-8 text to exactly `width` columns ("…" or "~" marks a cut).
+std::string fitWidth(const std::string& text, std::size_t width, bool unicode);
