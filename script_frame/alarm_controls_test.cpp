@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "debug_capture.h"
 #include "recording_host_link.h"
 #include "recording_panel.h"
 
@@ -75,9 +76,9 @@ TEST_F(AlarmControlsTest, MismatchedValueAnswerLeavesTheControl)
     host.clearAnswers();
     host.answer("XI '1' 'alm_'", "alm_a");
     valueReads("alm_a", "other=1");
-    testing::internal::CaptureStderr();
+    debug_capture capture;
     panel.applyAlarmState(zelm_string("ack"));
-    const std::string debugger = testing::internal::GetCapturedStderr();
+    const std::string debugger = capture.text();
     EXPECT_EQ(host.commands(), (lines{"XI '1' 'alm_'", "TP 'alarm=ack' '1' 'alm_a'", "TG '1' 'alm_a' 'value'"}));
     EXPECT_FALSE(debugger.empty());
 }

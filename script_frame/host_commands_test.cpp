@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "debug_capture.h"
 #include "recording_host_link.h"
 #include "recording_panel.h"
 
@@ -135,16 +136,16 @@ TEST(HostCommands, GetTextMismatchWritesOneDebuggerLine)
     host.answer("TG '1' 'e' 'value'", "noequals");
     recording_panel panel(&host, "");
     zelm_string out("old");
-    testing::internal::CaptureStderr();
+    debug_capture firstCapture;
     panel.getText(s("value"), s("1"), s("c"), out);
-    const std::string first = testing::internal::GetCapturedStderr();
+    const std::string first = firstCapture.text();
     EXPECT_EQ(out.length(), 0);
     EXPECT_EQ(first, "textGet: value returned \"Value\" was not the value requested \"value\" (value returned was "
                      "\"Value=5\" from control \"c\", on panel \"1\")\n");
 
-    testing::internal::CaptureStderr();
+    debug_capture secondCapture;
     panel.getText(s("value"), s("1"), s("e"), out);
-    const std::string second = testing::internal::GetCapturedStderr();
+    const std::string second = secondCapture.text();
     EXPECT_EQ(second, "textGet: value returned \"noequals\" was not the value requested \"value\" (value returned "
                       "was \"noequals\" from control \"e\", on panel \"1\")\n");
     EXPECT_EQ(host.outstandingAnswers(), 0);
@@ -185,12 +186,12 @@ TEST(HostCommands, ListControlsSplitsTheAnswer)
 
 TEST(HostCommands, DebugMessageFillsPlaceholdersInOrder)
 {
-    testing::internal::CaptureStderr();
+    debug_capture capture;
     recording_panel::debugMessage(s("%9%8%7%6%5%4%3%2%1"), s("a"), s("b"), s("c"), s("d"), s("e"), s("f"),
                                   s("g"), s("h"), s("i"));
     // a1 fills the lowest placeholder left, so the empty texts callers pass
     // for unused arguments fill nothing that is not there.
     recording_panel::debugMessage(s("%2-%1"), s("a"), s("b"));
     recording_panel::debugMessage(s("plain %"));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "ihgfedcba\nb-a\nplain %\n");
+    EXPECT_EQ(capture.text(), "ihgfedcba\nb-a\nplain %\n");
 }

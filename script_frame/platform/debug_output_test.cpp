@@ -4,11 +4,13 @@
 
 #include <string>
 
+#include "debug_capture.h"
+
 TEST(DebugOutput, OneMessagePerLine)
 {
-    testing::internal::CaptureStderr();
+    debug_capture capture;
     zelm_platform::debugOutput("first");
     zelm_platform::debugOutput(nullptr);
     zelm_platform::debugOutput("third \"quoted\"");
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "first\n\nthird \"quoted\"\n");
+    EXPECT_EQ(capture.text(), "first\n\nthird \"quoted\"\n");
 }

@@ -47,7 +47,13 @@ TEST_F(ProfileFile, CommentsAndCrlf)
 {
     const std::string path = write(";[Data]\r\n[Data]\r\n; key=1\r\n;key=2\r\nnoequals\r\nkey=3\r\n");
     EXPECT_EQ(read(path, "Data", "key"), "3");
+#if !defined(_WIN32)
+    // GetPrivateProfileStringA (as Wine has it) reads ";key=2" as the key
+    // ";key", so only this reader answers the default here. A key asked for
+    // never starts with ';', and for those both readers skip the commented
+    // lines (above).
     EXPECT_EQ(read(path, "Data", ";key"), "dflt");
+#endif
 }
 
 TEST_F(ProfileFile, MissingFileSectionOrKeyGivesTheDefault)
