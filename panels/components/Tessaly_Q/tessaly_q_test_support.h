@@ -81,12 +81,7 @@ public:
             component_ = probe_;
             return true;
         }
-        const char* binDir = std::getenv("ZELM_BIN_DIR");
-        if (binDir == nullptr) {
-            error_ = "ZELM_BIN_DIR is not set";
-            return false;
-        }
-        if (!loader_.open(std::string(binDir) + "/Tessaly_Q.so")) {
+        if (!loader_.open(modulePath())) {
             error_ = loader_.error();
             return false;
         }
@@ -105,6 +100,15 @@ public:
     }
 
     const std::string& error() const { return error_; }
+
+    // The built module: in ZELM_BIN_DIR when that is set, else where this
+    // build put it.
+    static std::string modulePath()
+    {
+        if (const char* binDir = std::getenv("ZELM_BIN_DIR"))
+            return std::string(binDir) + "/Tessaly_Q.so";
+        return TESSALY_Q_MODULE_PATH;
+    }
     // The linked panel's state, or null for the loaded module.
     tessaly_q_probe* probe() const { return probe_; }
 
