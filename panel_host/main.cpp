@@ -182,6 +182,11 @@ int main(int argc, char** argv)
         for (const auto& message : failures)
             std::cerr << "  " << message.substr(0, message.find('\n')) << '\n';
     }
+    else if (runner.expectationsChecked() > 0)
+        std::cout << out.paint(std::string(style.unicode ? "✔ " : "OK ") + "all " +
+                                   std::to_string(runner.expectationsChecked()) + " expectations met",
+                               ansi::green)
+                  << '\n';
     if (options.strict && out.warnings() > 0)
         std::cerr << "panel_host: " << out.warnings() << " warnings (--strict)\n";
     (void)badLines;

@@ -79,7 +79,8 @@ int parseOptions(int argc, char** argv, host_options& options)
         ->capture_default_str();
     app.add_option("--seed", options.seed, "Seed of the fault dice; the same seed gives the same run.")
         ->capture_default_str();
-    app.add_option("--offline", options.offline, "Fault: this device starts offline (may be repeated).");
+    app.add_option("--offline", options.offline, "Fault: this device starts offline (may be repeated).")
+        ->allow_extra_args(false);
     app.footer(std::string("\n") + "Exit status: 0 when every expectation held, 1 when one failed or the\n"
                "component broke the host protocol, 2 for a bad option, a missing installation,\n"
                "a module that cannot be loaded or a scenario with bad lines.\n\n"

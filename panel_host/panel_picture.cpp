@@ -264,8 +264,9 @@ std::string drawRouter(const device_model& device, int first, int last, picture_
         bool moved = std::find(changed.begin(), changed.end(), d) != changed.end();
         std::string line = "  " + fitWidth(std::to_string(d), 4, paint.unicode()) + " " +
                            fitWidth(destName, 14, paint.unicode()) + " " + paint.pick("◀─ ", "<- ") +
-                           fitWidth(std::to_string(source), 4, paint.unicode()) + " " +
-                           fitWidth(sourceName, 14, paint.unicode());
+                           fitWidth(std::to_string(source), 4, paint.unicode()) + " " + sourceName;
+        if (moved)
+            line = fitWidth(line, 46, paint.unicode());
         out << (moved ? paint(line, ansi::yellow) + paint("  changed", ansi::yellow) : line) << "\n";
     }
     return out.str();

@@ -85,7 +85,10 @@ bool scenario_runner::openModule(std::string& error)
 
 void scenario_runner::fail(const std::string& text)
 {
-    out_.failure(where_, text);
+    std::string message = text;
+    while (!message.empty() && message.back() == '\n')
+        message.pop_back();
+    out_.failure(where_, message);
 }
 
 char* scenario_runner::deliver(std::intptr_t data, std::int32_t code)
@@ -500,6 +503,7 @@ bool scenario_runner::run(const scenario_step& step)
 
 void scenario_runner::expect(const scenario_step& step)
 {
+    ++expectations_;
     switch (step.kind) {
     case step_kind::expect_sent: {
         std::vector<std::string> expected;

@@ -54,6 +54,7 @@ public:
     panel_model& panels() { return panels_; }
     const std::optional<std::string>& lastAnswer() const { return lastAnswer_; }
     std::size_t failureCount() const { return out_.failures().size(); }
+    int expectationsChecked() const { return expectations_; }
 
 private:
     char* deliver(std::intptr_t data, std::int32_t code);
@@ -82,6 +83,7 @@ private:
     std::optional<std::string> lastAnswer_;
     std::string where_;  // file:line of the step being run
     std::size_t failuresBefore_ = 0;
+    int expectations_ = 0;
 };
 
 // The lines of a whole-transcript comparison, expected against actual, as

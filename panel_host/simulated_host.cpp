@@ -49,6 +49,7 @@ const char* simulated_host::send(const char* text, std::int32_t kind)
     std::vector<remark> gathered;
     remarks_ = &gathered;
     const char* result = handle(line);
+    reportFaults();
     remarks_ = nullptr;
     std::string answerNote;
     host_command parsed = parseHostCommand(line);
@@ -88,7 +89,8 @@ bool simulated_host::deviceFor(const std::string& command, int number, device_mo
         return false;
     }
     if (!device->online()) {
-        note("device " + std::to_string(number) + " is offline: " + command + " goes unanswered");
+        note("device " + std::to_string(number) + " is offline: " + command +
+             (command == "RN" ? " goes unanswered" : " is ignored"));
         return false;
     }
     return true;
@@ -122,7 +124,6 @@ const char* simulated_host::handle(const std::string& line)
     }
     if (word == "HN") {
         notices_.push_back(args[0]);
-        note("notice: " + args[0]);
         return nullptr;
     }
     if (word == "TP") {
@@ -172,10 +173,8 @@ const char* simulated_host::handle(const std::string& line)
         }
         return nullptr;
     }
-    if (word == "AS") {
-        note("closing notice");
+    if (word == "AS")
         return nullptr;
-    }
 
     // Router commands: device first.
     if (word == "RC") {
@@ -313,20 +312,36 @@ void simulated_host::reportChange(device_model& device, int destination)
     if (!device.online() || !device.isRegistered(destination))
         return;
     queueRevertive(device.number(), destination, *device.crosspoint(destination));
+    if (remarks_ == nullptr)
+        reportFaults();
 }
 
 void simulated_host::queueRevertive(int device, int destination, int source)
 {
     auto roll = [this] { return static_cast<int>(random_() % 100u); };
     if (faults_.dropPercent > 0 && roll() < faults_.dropPercent) {
-        note("fault: revertive " + std::to_string(device) + "/" + std::to_string(destination) + " lost");
+        out_.detail("fault: revertive " + std::to_string(device) + "/" + std::to_string(destination) + " lost");
+        ++lost_;
         return;
     }
     clock_.scheduleRevertive(faults_.delay, device, destination, source);
     if (faults_.duplicatePercent > 0 && roll() < faults_.duplicatePercent) {
-        note("fault: revertive " + std::to_string(device) + "/" + std::to_string(destination) + " duplicated");
+        out_.detail("fault: revertive " + std::to_string(device) + "/" + std::to_string(destination) +
+                    " duplicated");
+        ++duplicated_;
         clock_.scheduleRevertive(faults_.delay, device, destination, source);
     }
+}
+
+void simulated_host::reportFaults()
+{
+    if (lost_ > 0)
+        note("fault: " + std::to_string(lost_) + (lost_ == 1 ? " revertive" : " revertives") + " lost");
+    if (duplicated_ > 0)
+        note("fault: " + std::to_string(duplicated_) + (duplicated_ == 1 ? " revertive" : " revertives") +
+             " will arrive twice");
+    lost_ = 0;
+    duplicated_ = 0;
 }
 
 std::vector<std::string> simulated_host::takeUnreturnedAnswers()

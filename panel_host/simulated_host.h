@@ -76,6 +76,10 @@ private:
     const char* handOut(const std::string& text, const std::string& command);
     void giveBack(const char* text);
     void queueRevertive(int device, int destination, int source);
+    // Notes how many revertives the faults lost or doubled since the last call.
+    void reportFaults();
+    int lost_ = 0;
+    int duplicated_ = 0;
     bool deviceFor(const std::string& command, int number, device_model*& device, bool needRouter);
     bool numbers(const std::string& command, const std::vector<std::string>& args, std::size_t count, int* out);
 

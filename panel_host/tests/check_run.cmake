@@ -1,0 +1,22 @@
+# Runs a program and checks its exit status and output, for the error
+# paths of panel_host:
+#   cmake -DSTATUS=2 -DPATTERN=regex -P check_run.cmake PROGRAM ARGS...
+# PATTERN must match the program's standard output and error together.
+set(command)
+set(collect OFF)
+math(EXPR last "${CMAKE_ARGC} - 1")
+foreach(i RANGE ${last})
+  if(collect)
+    list(APPEND command "${CMAKE_ARGV${i}}")
+  elseif(CMAKE_ARGV${i} MATCHES "check_run\\.cmake$")
+    set(collect ON)
+  endif()
+endforeach()
+execute_process(COMMAND ${command} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+set(all "${out}${err}")
+if(NOT "${status}" STREQUAL "${STATUS}")
+  message(FATAL_ERROR "exit status ${status}, expected ${STATUS}\n--- output ---\n${all}")
+endif()
+if(NOT all MATCHES "${PATTERN}")
+  message(FATAL_ERROR "output does not match \"${PATTERN}\"\n--- output ---\n${all}")
+endif()
