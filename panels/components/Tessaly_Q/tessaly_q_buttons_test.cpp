@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <type_traits>
 
 #include "tessaly_q_test_support.h"
 

@@ -82,7 +82,6 @@ TEST_P(TessalyQConfiguration, EveryUnusableLevelSetResets)
 {
     writeMatrix();
     install.writeDatabaseSize(31, 1, 64);
-    install.writeConfig("other_settings.xml", "");
     install.writeConfig("object_settings.xml",
                         objectSettingsXml({{"MTX",
                                             {{"package_levels", "3"},

@@ -85,6 +85,15 @@ TEST_P(TessalyQLifecycle, DestroyingAfterTheTakeTimedOutStopsNoTimer)
     EXPECT_EQ(panel.sent(), (lines{"RU 31", "RU 33", "AS"}));
 }
 
+TEST_P(TessalyQLifecycle, DestroyingWhileAnUndoIsHeldOnlyReleasesTheRouters)
+{
+    armWorkedExample();
+    panel.button("Take");
+    panel.sent();
+    panel.destroy();
+    EXPECT_EQ(panel.sent(), (lines{"RU 31", "RU 33", "AS"}));
+}
+
 TEST_P(TessalyQLifecycle, ResetReleasesRoutersEmptiesCaptionsAndCrossesEveryLevel)
 {
     writeMatrix();

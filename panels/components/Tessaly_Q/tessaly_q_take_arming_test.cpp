@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <type_traits>
 
 #include "tessaly_q_test_support.h"
 
