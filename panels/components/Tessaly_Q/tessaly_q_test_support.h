@@ -29,7 +29,7 @@ using lines = std::vector<std::string>;
 // How the panel under test comes to life.
 enum class panel_build {
     linked,  // `new Tessaly_Q` from the static library linked into the test
-    loaded,  // load_zelm_client_script of Tessaly_Q.so, opened with dlopen
+    loaded,  // load_zelm_client_script of the built module, opened as the host does
 };
 
 inline std::string buildName(const ::testing::TestParamInfo<panel_build>& info)
@@ -105,8 +105,13 @@ public:
     // build put it.
     static std::string modulePath()
     {
+#if defined(_WIN32)
+        const char* file = "/Tessaly_Q.dll";
+#else
+        const char* file = "/Tessaly_Q.so";
+#endif
         if (const char* binDir = std::getenv("ZELM_BIN_DIR"))
-            return std::string(binDir) + "/Tessaly_Q.so";
+            return std::string(binDir) + file;
         return TESSALY_Q_MODULE_PATH;
     }
     // The linked panel's state, or null for the loaded module.
