@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
-#include <readline/history.h>
-#include <readline/readline.h>
+#if defined(ZELM_HAVE_READLINE)
+#  include <readline/history.h>
+#  include <readline/readline.h>
+#endif
 
 #include "scenario_parser.h"
 #include "scenario_runner.h"
@@ -22,28 +24,70 @@ std::string historyFile()
     return std::string(home) + "/.panel_host_history";
 }
 
+// The terminal seam: line editing and a kept history through readline where
+// it exists; elsewhere (Windows, whose console edits lines itself) plain
+// lines from standard input and no history file.
+#if defined(ZELM_HAVE_READLINE)
+void openHistory(const std::string& file)
+{
+    using_history();
+    if (!file.empty())
+        read_history(file.c_str());
+}
+
+bool readLine(const char* prompt, std::string& line)
+{
+    char* raw = readline(prompt);
+    if (raw == nullptr)
+        return false;
+    line = raw;
+    std::free(raw);
+    return true;
+}
+
+void remember(const std::string& line)
+{
+    add_history(line.c_str());
+}
+
+void saveHistory(const std::string& file)
+{
+    if (file.empty())
+        return;
+    stifle_history(1000);
+    write_history(file.c_str());
+}
+#else
+void openHistory(const std::string&) {}
+
+bool readLine(const char* prompt, std::string& line)
+{
+    std::cout << prompt << std::flush;
+    return static_cast<bool>(std::getline(std::cin, line));
+}
+
+void remember(const std::string&) {}
+void saveHistory(const std::string&) {}
+#endif
+
 }  // namespace
 
 int runInteractive(scenario_runner& runner)
 {
-    std::string history = historyFile();
-    using_history();
-    if (!history.empty())
-        read_history(history.c_str());
+    const std::string history = historyFile();
+    openHistory(history);
 
     std::cout << "panel_host: type scenario lines; \"help\" lists them, \"quit\" ends.\n";
     scenario_parser parser("<terminal>");
     int badLines = 0;
     for (;;) {
-        char* raw = readline(parser.inBlock() ? "     ...> " : "panel_host> ");
-        if (raw == nullptr) {
+        std::string line;
+        if (!readLine(parser.inBlock() ? "     ...> " : "panel_host> ", line)) {
             std::cout << '\n';
             break;
         }
-        std::string line(raw);
-        std::free(raw);
         if (!line.empty() && line.find_first_not_of(" \t") != std::string::npos)
-            add_history(line.c_str());
+            remember(line);
         if (!parser.inBlock() && (line == "quit" || line == "exit"))
             break;
         std::vector<scenario_step> steps;
@@ -56,9 +100,6 @@ int runInteractive(scenario_runner& runner)
         for (const auto& step : steps)
             runner.run(step);
     }
-    if (!history.empty()) {
-        stifle_history(1000);
-        write_history(history.c_str());
-    }
+    saveHistory(history);
     return badLines;
 }
