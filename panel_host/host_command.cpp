@@ -108,24 +108,55 @@ host_command parseHostCommand(std::string_view line)
         appendBareWords(rest.substr(0, firstQuote), result.args);
         std::string_view quoted = rest.substr(firstQuote + 1, lastQuote - firstQuote - 1);
         std::vector<std::string> pieces;
-        std::size_t from = 0;
-        for (;;) {
-            std::size_t cut = quoted.find("' '", from);
-            if (cut == std::string_view::npos) {
-                pieces.emplace_back(quoted.substr(from));
-                break;
+        if (shape->minArgs == shape->maxArgs && shape->quoted > 0) {
+            // A fixed number of texts: those before the free text are cut
+            // from the left, those after it from the right, and the free
+            // text keeps whatever lies between, "' '" included.
+            std::vector<std::string> before, after;
+            std::size_t from = 0, to = quoted.size();
+            bool ranOut = false;
+            for (int i = 0; i < shape->freeText && !ranOut; ++i) {
+                std::size_t cut = quoted.find("' '", from);
+                if (cut == std::string_view::npos || cut + 3 > to) {
+                    ranOut = true;
+                    break;
+                }
+                before.emplace_back(quoted.substr(from, cut - from));
+                from = cut + 3;
             }
-            pieces.emplace_back(quoted.substr(from, cut - from));
-            from = cut + 3;
-        }
-        // More pieces than the command has text arguments: the surplus came
-        // from "' '" inside the free text, so it goes back there.
-        int wanted = shape->quoted;
-        while (wanted > 0 && static_cast<int>(pieces.size()) > wanted) {
-            auto free = pieces.begin() + shape->freeText;
-            *free += "' '";
-            *free += *(free + 1);
-            pieces.erase(free + 1);
+            for (int i = shape->freeText + 1; i < shape->quoted && !ranOut; ++i) {
+                std::size_t cut = to >= 3 ? quoted.rfind("' '", to - 3) : std::string_view::npos;
+                if (cut == std::string_view::npos || cut < from) {
+                    ranOut = true;
+                    break;
+                }
+                after.insert(after.begin(), std::string(quoted.substr(cut + 3, to - cut - 3)));
+                to = cut;
+            }
+            pieces = std::move(before);
+            pieces.emplace_back(quoted.substr(from, to - from));
+            for (auto& piece : after)
+                pieces.push_back(std::move(piece));
+        } else {
+            std::size_t from = 0;
+            for (;;) {
+                std::size_t cut = quoted.find("' '", from);
+                if (cut == std::string_view::npos) {
+                    pieces.emplace_back(quoted.substr(from));
+                    break;
+                }
+                pieces.emplace_back(quoted.substr(from, cut - from));
+                from = cut + 3;
+            }
+            // More pieces than the command has texts: the surplus came from
+            // "' '" inside the free text, so it goes back there.
+            int wanted = shape->quoted;
+            while (wanted > 0 && static_cast<int>(pieces.size()) > wanted) {
+                auto free = pieces.begin() + shape->freeText;
+                *free += "' '";
+                *free += *(free + 1);
+                pieces.erase(free + 1);
+            }
         }
         for (auto& piece : pieces)
             result.args.push_back(std::move(piece));

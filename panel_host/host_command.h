@@ -6,11 +6,11 @@
 //
 // Components put text arguments in single quotes without escaping anything,
 // so a quote inside a text arrives verbatim. The parser therefore reads the
-// quoted part of a line as one run from its first to its last quote, cuts it
-// at every "' '", and, when that gives more pieces than the command has text
-// arguments, joins the surplus back into the command's free-text argument
-// (the text of "TP", the notice of "HN" ...). Bare words before and after the
-// quoted run (numbers, the route flag) are arguments of their own.
+// quoted part of a line as one run from its first to its last quote and cuts
+// it at "' '": the texts before the command's free text (the text of "TP",
+// the notice of "HN" ...) from the left, those after it from the right, so
+// that whatever quotes the free text holds stay in it. Bare words before and
+// after the quoted run (numbers, the route flag) are arguments of their own.
 #pragma once
 
 #include <string>

@@ -1,0 +1,206 @@
+#include "scenario_runner.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sstream>
+
+#include "temp_installation.h"
+
+namespace {
+
+TEST(ScenarioRunnerHeader, CompilesOnItsOwn)
+{
+    runner_settings settings;
+    EXPECT_FALSE(settings.picture);
+}
+
+TEST(Difference, ShowsSameMissingAndExtraLines)
+{
+    EXPECT_EQ(describeDifference({"a", "b", "c"}, {"a", "x", "c", "d"}),
+              "      = a\n"
+              "      + x   (sent, not expected)\n"
+              "      - b   (expected, not sent)\n"
+              "      = c\n"
+              "      + d   (sent, not expected)\n");
+    EXPECT_EQ(describeDifference({}, {}), "      (nothing)\n");
+}
+
+std::string binDir()
+{
+    const char* dir = std::getenv("ZELM_BIN_DIR");
+    return dir == nullptr ? std::string(".") : std::string(dir);
+}
+
+// The sample installation and the layout are read from the source tree.
+std::string sourceDir()
+{
+    return PANEL_HOST_SOURCE_DIR;
+}
+
+#if defined(_WIN32)
+const char* const suffix = ".dll";
+#else
+const char* const suffix = ".so";
+#endif
+
+// Runs scenario text with the Tessaly_Q module on the sample installation.
+class ScenarioRunner : public ::testing::Test {
+protected:
+    ScenarioRunner() : out(text, transcript_style{1, false, false})
+    {
+        setEnvironmentVariable("QV_ROOT", sourceDir() + "/examples/installation");
+        setEnvironmentVariable("QV_SYSTEM", "SYS");
+        std::string error;
+        EXPECT_TRUE(routers.load(sourceDir() + "/examples/installation/SYS/config/system", error)) << error;
+        settings.modulePath = binDir() + "/Tessaly_Q" + suffix;
+        settings.layoutDir = sourceDir() + "/panels/components/Tessaly_Q";
+        settings.loadData = "";
+    }
+    ~ScenarioRunner() override
+    {
+        unsetEnvironmentVariable("QV_ROOT");
+        unsetEnvironmentVariable("QV_SYSTEM");
+    }
+
+    // Runs every step; returns how many steps ran.
+    int run(scenario_runner& runner, const std::string& scenario)
+    {
+        parsed_scenario parsed = parseScenario(scenario, "t.scn");
+        EXPECT_TRUE(parsed.errors.empty());
+        int ran = 0;
+        for (const auto& step : parsed.steps) {
+            ++ran;
+            if (!runner.run(step))
+                break;
+        }
+        return ran;
+    }
+
+    std::ostringstream text;
+    transcript out;
+    router_model routers;
+    runner_settings settings;
+};
+
+TEST_F(ScenarioRunner, RefusesModulesItCannotUse)
+{
+    settings.modulePath = binDir() + "/panel_host_no_export" + suffix;
+    scenario_runner runner(settings, routers, out);
+    std::string error;
+    EXPECT_FALSE(runner.openModule(error));
+    EXPECT_NE(error.find("does not export load_zelm_client_script"), std::string::npos) << error;
+
+    settings.modulePath = binDir() + "/no_such_module" + suffix;
+    scenario_runner missing(settings, routers, out);
+    EXPECT_FALSE(missing.openModule(error));
+}
+
+TEST_F(ScenarioRunner, DeliversEventsAndChecksExpectations)
+{
+    scenario_runner runner(settings, routers, out);
+    std::string error;
+    ASSERT_TRUE(runner.openModule(error)) << error;
+    run(runner,
+        "create\n"
+        "expect sent\n"
+        "PS '1' 'TessalyQ.zelm_ui'\n"
+        "CD '1' 'Take'\n"
+        "CD '1' 'Undo'\n"
+        "TP 'pixmap=/images/tick.png' '1' 'Enable_L1'\n"
+        "TP 'pixmap=/images/tick.png' '1' 'Enable_L2'\n"
+        "TP 'pixmap=/images/tick.png' '1' 'Enable_L3'\n"
+        "end\n"
+        "set matrixobject MTX\n"
+        "set uselevels 1\n"
+        "get uselevels\n"
+        "expect answer none\n"
+        "get all\n"
+        "expect text ID_L1 Video\n"
+        "expect enabled Take\n"                  // fails: line 16
+        "expect crosspoint 31 3 4\n"             // fails: line 17
+        "route 31 4 3\n"
+        "expect crosspoint 31 3 4\n"
+        "expect sent nothing\n");
+    ASSERT_TRUE(runner.componentExists());
+    ASSERT_TRUE(runner.lastAnswer().has_value());
+    EXPECT_EQ(runner.lastAnswer()->rfind("matrixobject=MTX\nuselevels=1\n", 0), 0u);
+    EXPECT_EQ(runner.expectationsChecked(), 7);
+    EXPECT_EQ(out.failures(), (std::vector<std::string>{
+                                  "t.scn:16: Take: expected enabled, is disabled",
+                                  "t.scn:17: router 31 destination 3: expected source 4, carries 5"}));
+    runner.finish();
+    EXPECT_FALSE(runner.componentExists());
+    EXPECT_EQ(runner.host().sent(), (std::vector<std::string>{"RU 31", "AS"}));
+}
+
+TEST_F(ScenarioRunner, StopsAtTheFirstFailureWhenAsked)
+{
+    settings.stopOnFailure = true;
+    scenario_runner runner(settings, routers, out);
+    std::string error;
+    ASSERT_TRUE(runner.openModule(error));
+    EXPECT_EQ(run(runner, "create\nexpect enabled Take\ndestroy\n"), 2);
+    EXPECT_EQ(runner.failureCount(), 1u);
+    EXPECT_TRUE(runner.componentExists());
+}
+
+TEST_F(ScenarioRunner, StepsThatNeedAComponentFailWithoutOne)
+{
+    scenario_runner runner(settings, routers, out);
+    std::string error;
+    ASSERT_TRUE(runner.openModule(error));
+    run(runner, "press Take\nset a b\ncreate\ncreate\n");
+    EXPECT_EQ(out.failures(), (std::vector<std::string>{
+                                  "t.scn:1: no component: the scenario must \"create\" it first",
+                                  "t.scn:2: no component: the scenario must \"create\" it first",
+                                  "t.scn:4: the component exists already; \"destroy\" it first"}));
+}
+
+TEST_F(ScenarioRunner, NameChangesCarryTheNameInTheRecord)
+{
+    scenario_runner runner(settings, routers, out);
+    std::string error;
+    ASSERT_TRUE(runner.openModule(error));
+    run(runner,
+        "create\nset matrixobject MTX\nset uselevels 1\nset srcpkg 5\n"
+        "rename 31 0 5 \"A much longer name than the record's declared room|X\"\n");
+    EXPECT_EQ(runner.host().sent(),
+              std::vector<std::string>{"TP 'text=A much longer name than the record's declared room|X' '1' 'Src_L1'"});
+    EXPECT_TRUE(out.failures().empty());
+}
+
+TEST_F(ScenarioRunner, TimePassesOnlyWhenTheScenarioWaits)
+{
+    scenario_runner runner(settings, routers, out);
+    std::string error;
+    ASSERT_TRUE(runner.openModule(error));
+    run(runner,
+        "create\nset matrixobject MTX\nset uselevels 1\nset srcpkg 1\nset destpkg 3\n"
+        "after 1500ms route 31 9 3\n"
+        "fault delay 200ms\n");
+    EXPECT_EQ(runner.clock().now(), 0);
+    EXPECT_TRUE(runner.clock().timerRunning(1));
+    run(runner, "wait 1500ms\n");
+    EXPECT_EQ(runner.clock().now(), 1500);
+    EXPECT_EQ(runner.host().sent(), std::vector<std::string>{"TP 'statesheet=' '1' 'Take'"});
+    EXPECT_EQ(routers.device(31)->crosspoint(3), 9);
+    // The scheduled route's revertive is still on its way.
+    EXPECT_EQ(runner.clock().pending(), 1u);
+    run(runner, "wait 200ms\n");
+    EXPECT_EQ(runner.clock().pending(), 0u);
+}
+
+TEST_F(ScenarioRunner, DestroyingReportsTimersLeftRunning)
+{
+    settings.modulePath = binDir() + "/panel_host_rude_module" + suffix;
+    scenario_runner runner(settings, routers, out);
+    std::string error;
+    ASSERT_TRUE(runner.openModule(error)) << error;
+    run(runner, "create\nparam timer\ndestroy\n");
+    EXPECT_EQ(out.warnings(), 1);
+    EXPECT_NE(text.str().find("timer 3 still runs after the component was destroyed"), std::string::npos);
+    EXPECT_FALSE(runner.clock().timerRunning(3));
+}
+
+}  // namespace
