@@ -11,6 +11,9 @@ namespace {
 // A component that answers its own events with endless new ones would
 // keep the clock from moving; this many deliveries at one moment end it.
 constexpr int maxDeliveriesAtOneMoment = 100000;
+// A fast timer and a long wait would print without end; one wait delivers
+// at most this many events.
+constexpr int maxDeliveriesInOneWait = 1000000;
 
 std::string quoted(const std::string& text)
 {
@@ -133,6 +136,7 @@ void scenario_runner::advance(std::int64_t milliseconds)
 {
     std::int64_t target = clock_.now() + milliseconds;
     int delivered = 0;
+    int inThisWait = 0;
     std::int64_t moment = -1;
     while (auto item = clock_.next(target)) {
         if (item->due != moment) {
@@ -144,6 +148,11 @@ void scenario_runner::advance(std::int64_t milliseconds)
             fail("more than " + std::to_string(maxDeliveriesAtOneMoment) + " events at one moment; waiting stops");
             clock_.dropPending();
             break;
+        }
+        if (++inThisWait >= maxDeliveriesInOneWait) {
+            fail(std::to_string(maxDeliveriesInOneWait) + " events in one wait; waiting stops at " +
+                 formatTime(clock_.now()));
+            return;
         }
     }
     clock_.advanceTo(target);
