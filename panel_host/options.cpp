@@ -4,6 +4,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "scenario_parser.h"
+
 #if defined(_WIN32)
 #  include <windows.h>
 #endif
@@ -89,8 +91,8 @@ int parseOptions(int argc, char** argv, host_options& options)
         ->allow_extra_args(false);
     app.footer(std::string("\n") + "Exit status: 0 when every expectation held, 1 when one failed or the\n"
                "component broke the host protocol, 2 for a bad option, a missing installation,\n"
-               "a module that cannot be loaded or a scenario with bad lines.\n\n"
-               "Scenario language: see \"help\" in the interactive mode and the README.");
+               "a module that cannot be loaded or a scenario with bad lines.\n\n" +
+               scenarioLanguageSummary());
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
