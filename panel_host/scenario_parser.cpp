@@ -357,13 +357,18 @@ bool parseWords(const std::vector<std::string>& words, std::string_view raw, sce
     }
     if (verb == "say") {
         step.kind = step_kind::say;
+        // The rest of the line as written ('#' included), unless the line is
+        // "say" and one quoted text; a quoted verb falls back to the words.
         std::string_view rest = trim(raw);
-        rest.remove_prefix(3);
-        rest = trim(rest);
-        if (rest.size() >= 2 && rest.front() == '"' && rest.back() == '"' && words.size() == 2)
-            step.text = words[1];
-        else
-            step.text = std::string(rest);
+        bool plain = rest.size() >= 3 && rest.substr(0, 3) == "say" && (rest.size() == 3 || isBlank(rest[3]));
+        if (plain) {
+            rest = trim(rest.substr(3));
+            bool oneQuoted = rest.size() >= 2 && rest.front() == '"' && rest.back() == '"' && words.size() == 2;
+            step.text = oneQuoted ? words[1] : std::string(rest);
+        } else {
+            for (std::size_t i = 1; i < words.size(); ++i)
+                step.text += (i == 1 ? "" : " ") + words[i];
+        }
         return true;
     }
     if (verb == "fault")

@@ -88,6 +88,12 @@ TEST(ScenarioParser, ReadsEveryKindOfLine)
     EXPECT_EQ(s.kind, step_kind::say);
     EXPECT_EQ(s.text, "Step 1: # not a comment here");
 
+    s = only("say \"A quoted heading\"");
+    EXPECT_EQ(s.text, "A quoted heading");
+    s = only("\"say\" two  words");
+    EXPECT_EQ(s.kind, step_kind::say);
+    EXPECT_EQ(s.text, "two words");
+
     s = only("after 2s route 31 4 7");
     EXPECT_EQ(s.kind, step_kind::after);
     EXPECT_EQ(s.time, 2000);
