@@ -46,9 +46,6 @@ int parseOptions(int argc, char** argv, host_options& options)
     // Options are spelled --name and -n on every platform; on Windows CLI11
     // would otherwise take a path such as /data/x.scn for an option.
     app.allow_windows_style_options(false);
-    // Options start with '-' everywhere: a path such as /work/x.scn is a
-    // path, on Windows too.
-    app.allow_windows_style_options(false);
     app.add_option("scenario", options.scenario,
                    "Scenario file to run (\"-\": standard input). Its language is listed below.");
     app.add_option("--module,-m", options.module,
