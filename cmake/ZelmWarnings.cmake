@@ -3,6 +3,9 @@
 function(zelm_warnings target)
   if(MSVC)
     target_compile_options(${target} PRIVATE /W4 /WX)
+    # The C runtime's advice to use its _s variants (getenv, fopen, strncpy)
+    # is not a fault in portable code.
+    target_compile_definitions(${target} PRIVATE _CRT_SECURE_NO_WARNINGS)
   else()
     target_compile_options(${target} PRIVATE
       -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Woverloaded-virtual
