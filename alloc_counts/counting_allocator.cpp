@@ -172,7 +172,14 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept
         return nullptr;
     }
 }
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
+{
+    try {
+        return allocateOrThrow(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
 void* operator new(std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept
 {
     try {
@@ -181,9 +188,13 @@ void* operator new(std::size_t size, std::align_val_t alignment, const std::noth
         return nullptr;
     }
 }
-void* operator new[](std::size_t size, std::align_val_t alignment, const std::nothrow_t& tag) noexcept
+void* operator new[](std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept
 {
-    return operator new(size, alignment, tag);
+    try {
+        return allocateAlignedOrThrow(size, alignment);
+    } catch (...) {
+        return nullptr;
+    }
 }
 
 void operator delete(void* block) noexcept { std::free(block); }

@@ -27,13 +27,13 @@ public:
     const char* send(const char* text, std::int32_t kind) override;
 
     // Scripted answers. A command line that equals `command` is answered with
-    // `answer`; answers queued for the same line are used in order, the last
+    // `text`; answers queued for the same line are used in order, the last
     // one again and again. answerNull() scripts an explicit null answer.
-    void answer(const std::string& command, const std::string& answer);
+    void answer(const std::string& command, const std::string& text);
     void answerNull(const std::string& command);
-    // Lines starting with `prefix` that have no exact answer get `answer`
+    // Lines starting with `prefix` that have no exact answer get `text`
     // (e.g. answerPrefix("PS ", "ok") so every layout load succeeds).
-    void answerPrefix(const std::string& prefix, const std::string& answer);
+    void answerPrefix(const std::string& prefix, const std::string& text);
     void clearAnswers();
 
     // Every command line (kind 0) in order, give-backs left out.

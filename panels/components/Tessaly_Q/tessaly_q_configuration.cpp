@@ -98,12 +98,10 @@ void Tessaly_Q::configureLevels()
 
     for (int entry = 0; entry < levelCount; ++entry) {
         const std::int32_t level = packageLevel[entry];
-        if (!levelEnabled[entry])
-            levelDevice[entry] = 0;  // a level not in use has no router
-        else if (level < 1)
-            levelDevice[entry] = 0;
+        if (!levelEnabled[entry] || level < 1)
+            levelDevice[entry] = 0;  // a level not in use, or on no package level, has no router
         else
-            levelDevice[entry] = entryAt(driverIds, std::int64_t{level} + 1).toInt();
+            levelDevice[entry] = entryAt(driverIds, static_cast<std::int64_t>(level) + 1).toInt();
     }
 
     releaseDroppedRouters(registeredBefore);
