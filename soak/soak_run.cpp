@@ -276,8 +276,13 @@ private:
             return failWith("\"Take\" became enabled without a package selection");
         if (now && !before)
             ++result_.armings;
-        if (now && selection)
+        if (now && selection) {
             armedAt_ = runner_->clock().now();  // an arming or a re-arming restarts the count
+            // Now and then the operator leaves an armed Take alone, past its
+            // time-out.
+            if (below(4) == 0)
+                idleFor_ = between(90, 120) * 100;
+        }
         if (now && !runner_->clock().timerRunning(1))
             return failWith("\"Take\" is enabled but its flash timer does not run");
         if (now && runner_->clock().now() - armedAt_ >= 10000)
@@ -380,6 +385,12 @@ private:
         // An operator often undoes a Take straight away (perhaps after a
         // moment), which is when the restoration can be compared.
         std::uint32_t pick = below(1000);
+        if (idleFor_ > 0) {
+            const int wait = std::min(idleFor_, between(3, 15) * 100);
+            idleFor_ -= wait;
+            step("wait " + std::to_string(wait) + "ms");
+            return;
+        }
         if (undoSoon_) {
             undoSoon_ = false;
             if (below(4) == 0)
@@ -493,6 +504,7 @@ private:
     std::set<std::string> timersByPanel_;
     bool enabledBeforeClear_ = true;
     bool undoSoon_ = false;
+    int idleFor_ = 0;  // milliseconds the operator still leaves the panel alone
     std::int64_t armedAt_ = 0;
     take_snapshot restore_;
 };
