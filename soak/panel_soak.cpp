@@ -2,11 +2,13 @@
 // simulator, checked after every step (see soak_run.h).
 //
 //   panel_soak [--seed N] [--steps N] [--module PATH] [--layouts DIR]
-//              [--write-scenario FILE]
+//              [--write-scenario FILE] [--write-installation DIR]
 //
 // Without --seed a fresh seed is drawn; it is printed first, and the same
 // seed with the same --steps replays the run exactly. --write-scenario
-// writes the run as a scenario file that panel_host replays too.
+// writes the run as a scenario file that panel_host replays too, against
+// the generated installation that --write-installation keeps (with
+// --installation DIR --system SYS).
 // Exit status: 0 passed, 1 an invariant failed, 2 bad usage or setup.
 #include <cstdint>
 #include <cstdlib>
@@ -51,9 +53,11 @@ int main(int argc, char** argv)
             paths.layouts = argv[at + 1];
         } else if (option == "--write-scenario" && hasValue) {
             scenarioFile = argv[at + 1];
+        } else if (option == "--write-installation" && hasValue) {
+            settings.keepInstallation = argv[at + 1];
         } else {
             std::cerr << "usage: panel_soak [--seed N] [--steps N] [--module PATH] [--layouts DIR] "
-                         "[--write-scenario FILE]\n";
+                         "[--write-scenario FILE] [--write-installation DIR]\n";
             return 2;
         }
         ++at;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <ostream>
@@ -164,6 +165,14 @@ public:
         if (result_.passed)
             destroy();
         result_.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        if (!settings_.keepInstallation.empty()) {
+            std::error_code failure;
+            std::filesystem::remove_all(settings_.keepInstallation, failure);
+            std::filesystem::copy(install_.root(), settings_.keepInstallation,
+                                  std::filesystem::copy_options::recursive, failure);
+            if (failure)
+                failWith("cannot copy the installation to " + settings_.keepInstallation + ": " + failure.message());
+        }
     }
 
 private:

@@ -27,6 +27,9 @@ struct soak_settings {
     std::string modulePath;  // the panel module
     std::string layoutDir;   // folder of TessalyQ.zelm_ui
     std::string loadData;    // the data text for the export
+    // When set, the generated installation is copied here at the end, so
+    // that panel_host can replay the run's scenario against it.
+    std::string keepInstallation;
 };
 
 struct soak_result {
