@@ -126,10 +126,8 @@ host_command parseHostCommand(std::string_view line)
             }
             for (int i = shape->freeText + 1; i < shape->quoted && !ranOut; ++i) {
                 std::size_t cut = to >= 3 ? quoted.rfind("' '", to - 3) : std::string_view::npos;
-                if (cut == std::string_view::npos || cut < from) {
-                    ranOut = true;
-                    break;
-                }
+                if (cut == std::string_view::npos || cut < from)
+                    break;  // the free text keeps what is left
                 after.insert(after.begin(), std::string(quoted.substr(cut + 3, to - cut - 3)));
                 to = cut;
             }

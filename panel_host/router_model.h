@@ -60,7 +60,7 @@ public:
 
     // Names databases.
     std::optional<std::string> name(int database, int index) const;
-    void setName(int database, int index, const std::string& name);
+    void setName(int database, int index, const std::string& text);
     int namesIn(int database) const;
 
 private:
