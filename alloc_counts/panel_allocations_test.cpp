@@ -33,7 +33,7 @@ namespace {
 //     its "statesheet=<sheet>" setting text.
 constexpr std::int64_t takeAllocationBound = 7;
 constexpr std::int64_t sourceSelectionAllocationBound = 5;
-constexpr std::int64_t destSelectionAllocationBound = 7;
+constexpr std::int64_t destSelectionAllocationBound = 6;
 
 // The panel with the frame's numeric commands and its tallies in reach.
 class exposed_panel : public Tessaly_Q {

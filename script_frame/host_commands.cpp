@@ -120,10 +120,15 @@ void zelm_script_helper::notifyHost(const zelm_string& text)
 void zelm_script_helper::putText(const zelm_string& property, const zelm_string& value,
                                  const zelm_string& panel, const zelm_string& control)
 {
-    zelm_string setting(property);
-    setting += '=';
-    setting += value;
-    sendCommand(quotedLine("TP", setting, panel, control));
+    // "property=value" goes straight into the line: a separate setting text
+    // would cost an allocation of its own once it outgrows inline storage.
+    zelm_string line("TP '");
+    line += property;
+    line += '=';
+    line += value;
+    line += '\'';
+    appendQuoted(line, panel, control);
+    sendCommand(line);
 }
 
 void zelm_script_helper::putText(const zelm_string& text, const zelm_string& panel, const zelm_string& control)
