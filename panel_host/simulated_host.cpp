@@ -277,8 +277,11 @@ const char* simulated_host::handOut(const std::string& text, const std::string& 
     block.text = std::make_unique<char[]>(text.size() + 1);
     std::memcpy(block.text.get(), text.c_str(), text.size() + 1);
     block.command = command;
+    const char* handed = block.text.get();
+    answerAt_.emplace(handed, answers_.size());
+    unreturned_.insert(answers_.size());
     answers_.push_back(std::move(block));
-    return answers_.back().text.get();
+    return handed;
 }
 
 void simulated_host::giveBack(const char* text)
@@ -287,17 +290,19 @@ void simulated_host::giveBack(const char* text)
         out_.detail("null answer given back");
         return;
     }
-    for (auto& block : answers_)
-        if (block.text.get() == text) {
-            if (block.givenBack) {
-                problems_.push_back("the answer to " + quoteText(block.command) + " was given back twice");
-                out_.warning("the answer to " + quoteText(block.command) + " was given back twice");
-            } else {
-                block.givenBack = true;
-                out_.detail("answer to " + quoteText(block.command) + " given back");
-            }
-            return;
+    auto found = answerAt_.find(text);
+    if (found != answerAt_.end()) {
+        answer_block& block = answers_[found->second];
+        if (block.givenBack) {
+            problems_.push_back("the answer to " + quoteText(block.command) + " was given back twice");
+            out_.warning("the answer to " + quoteText(block.command) + " was given back twice");
+        } else {
+            block.givenBack = true;
+            unreturned_.erase(found->second);
+            out_.detail("answer to " + quoteText(block.command) + " given back");
         }
+        return;
+    }
     if (text == shownAnswer_.c_str()) {
         problems_.push_back("the answer to PS was given back, though it is never to be");
         out_.warning("the answer to PS was given back, though it is never to be");
@@ -347,11 +352,9 @@ void simulated_host::reportFaults()
 std::vector<std::string> simulated_host::takeUnreturnedAnswers()
 {
     std::vector<std::string> unreturned;
-    for (auto& block : answers_)
-        if (!block.givenBack && !block.reported) {
-            block.reported = true;
-            unreturned.push_back(block.command);
-        }
+    for (std::size_t at : unreturned_)
+        unreturned.push_back(answers_[at].command);
+    unreturned_.clear();
     return unreturned;
 }
 

@@ -14,7 +14,9 @@
 #include <cstdint>
 #include <memory>
 #include <random>
+#include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "panel_model.h"
@@ -95,9 +97,12 @@ private:
         std::unique_ptr<char[]> text;
         std::string command;
         bool givenBack = false;
-        bool reported = false;
     };
+    // Every answer stays alive to the end of the run, so a second give-back
+    // is told apart from a stray pointer; both lookups stay cheap on long runs.
     std::vector<answer_block> answers_;
+    std::unordered_map<const char*, std::size_t> answerAt_;
+    std::set<std::size_t> unreturned_;  // neither given back nor reported, in order
     std::string shownAnswer_;  // the "PS" answer
     std::vector<std::string> sent_;
     std::vector<std::string> notices_;
