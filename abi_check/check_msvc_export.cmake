@@ -5,12 +5,12 @@
 # load_zelm_client_script, under that plain name, on x64 and on x86 (where
 # the linker takes the leading underscore off a C name).
 #
-#   cmake -DCLANGXX=... -DLLD_LINK=... -DREADOBJ=... -DTARGET=x86_64-pc-windows-msvc
+#   cmake -DCLANGXX=... -DLLD_LINK=... -DOBJDUMP=... -DTARGET=x86_64-pc-windows-msvc
 #         -DSOURCE=module_entry.cpp -DINCLUDES=dir,dir -DSTAND_INS=dir -DWORK=dir
 #         -P check_msvc_export.cmake
 cmake_minimum_required(VERSION 3.25)
 
-foreach(required CLANGXX LLD_LINK READOBJ TARGET SOURCE STAND_INS WORK)
+foreach(required CLANGXX LLD_LINK OBJDUMP TARGET SOURCE STAND_INS WORK)
   if(NOT DEFINED ${required} OR "${${required}}" STREQUAL "")
     message(FATAL_ERROR "check_msvc_export: ${required} is not set")
   endif()
@@ -39,20 +39,24 @@ if(NOT result EQUAL 0 OR NOT EXISTS ${dll})
   message(FATAL_ERROR "check_msvc_export: linking failed:\n${output}${errors}")
 endif()
 
-execute_process(COMMAND ${READOBJ} --coff-exports ${dll} OUTPUT_VARIABLE table RESULT_VARIABLE result)
+# binutils' objdump reads PE files of both widths.
+execute_process(COMMAND ${OBJDUMP} -p ${dll} OUTPUT_VARIABLE dump RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "check_msvc_export: cannot read the export table of ${dll}")
 endif()
-# "Name: x" lines; the reader lists an empty slot 0 before ordinal base 1.
-string(REGEX MATCHALL "Name: [^\n]*" names "${table}")
+# The names follow "[Ordinal/Name Pointer] Table", one "[   n] name" a line.
+# Square brackets would upset CMake's lists: they become parentheses first.
 set(exports "")
-foreach(entry IN LISTS names)
-  string(REGEX REPLACE "^Name: *" "" name "${entry}")
-  string(STRIP "${name}" name)
-  if(NOT name STREQUAL "")
+if(dump MATCHES "\\[Ordinal/Name Pointer\\] Table[^\n]*\n(([ \t]+\\[[ 0-9]+\\][^\n]*\n)*)")
+  string(REPLACE "[" "(" section "${CMAKE_MATCH_1}")
+  string(REPLACE "]" ")" section "${section}")
+  string(REGEX MATCHALL "\\([ 0-9]+\\)[ \t]+[^\n]+" entries "${section}")
+  foreach(entry IN LISTS entries)
+    string(REGEX REPLACE "^\\([ 0-9]+\\)[ \t]+" "" name "${entry}")
+    string(STRIP "${name}" name)
     list(APPEND exports "${name}")
-  endif()
-endforeach()
+  endforeach()
+endif()
 string(REPLACE ";" " " export_text "${exports}")
 if(NOT exports STREQUAL export_name)
   message(FATAL_ERROR "check_msvc_export: ${TARGET} module exports '${export_text}', expected only ${export_name}")
