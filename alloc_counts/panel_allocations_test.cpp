@@ -56,14 +56,7 @@ protected:
     static void SetUpTestSuite()
     {
         installation = new temp_installation();
-        installation->writeConfig("object_settings.xml",
-                                  "<object_settings><object id=\"MTX\">"
-                                  "<setting id=\"package_levels\" value=\"3\"/>"
-                                  "<setting id=\"driver_type\" value=\"t0,t1,Alpha,Beta,Gamma\"/>"
-                                  "<setting id=\"driver_ids\" value=\"7,20,31,32,33\"/>"
-                                  "</object></object_settings>");
-        for (int router = 31; router <= 33; ++router)
-            installation->writeDatabaseSize(router, 1, 200);
+        installation->writeThreeLevelMatrix(200);
         // One whole round first: whatever the C and C++ libraries set up on
         // first use and keep (file buffers, locale data) is not the panel's.
         quiet_host_link link;

@@ -58,14 +58,7 @@ std::unique_ptr<temp_installation> installation;
 void writeInstallation()
 {
     installation = std::make_unique<temp_installation>();
-    installation->writeConfig("object_settings.xml",
-                              "<object_settings><object id=\"MTX\">"
-                              "<setting id=\"package_levels\" value=\"3\"/>"
-                              "<setting id=\"driver_type\" value=\"t0,t1,Alpha,Beta,Gamma\"/>"
-                              "<setting id=\"driver_ids\" value=\"7,20,31,32,33\"/>"
-                              "</object></object_settings>");
-    for (int router = 31; router <= 33; ++router)
-        installation->writeDatabaseSize(router, 1, 200);
+    installation->writeThreeLevelMatrix(200);
 }
 
 char* parameter(zelm_client_callback* panel, const char* text)

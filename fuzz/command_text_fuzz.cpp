@@ -8,14 +8,9 @@
 #include <string>
 
 #include "command_text.h"
+#include "fuzz_support.h"
 
 namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 // Inside the buffer, or a text of length 0 outside it.
 void checkPart(const commandText& parsed, const char* part, std::size_t bufferLength)

@@ -22,16 +22,11 @@
 #include "command_text.h"
 #include "event_records.h"
 #include "fuzz_input.h"
+#include "fuzz_support.h"
 #include "temp_installation.h"
 #include "tessaly_q.h"
 
 namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 // Matrix objects with usual and unusual settings, routers with 200, more
 // than 200, no and absurd database sizes, and a router shared by two levels.

@@ -10,36 +10,18 @@
 #include <string>
 
 #include "fuzz_input.h"
+#include "fuzz_support.h"
 #include "platform/profile_file.h"
 #include "temp_installation.h"
 #include "zelm_script_helper.h"
 
 namespace {
 
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
 const temp_installation& installation()
 {
     static const std::unique_ptr<temp_installation> made = std::make_unique<temp_installation>();
     return *made;
 }
-
-// The lookup is the frame's; a panel that does nothing reaches it.
-class lookup_probe : public zelm_script_helper {
-public:
-    lookup_probe() : zelm_script_helper(nullptr, nullptr) {}
-    using zelm_script_helper::readDatabaseSize;
-
-protected:
-    void onButton(buttonEvent) override {}
-    std::int32_t onRevertive(revertiveEvent) override { return 0; }
-    zelm_string onParameter(parameterEvent) override { return zelm_string(); }
-    void onTimer(std::int32_t) override {}
-};
 
 const char* const sections[] = {"Database", "database", " Database ", "", "[Database]", "Other"};
 const char* const keys[] = {"DatabaseSize_1", "databasesize_1", "DatabaseSize_0", "", "=", ";x"};

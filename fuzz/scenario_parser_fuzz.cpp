@@ -9,15 +9,10 @@
 #include <string_view>
 #include <vector>
 
+#include "fuzz_support.h"
 #include "scenario_parser.h"
 
 namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 }  // namespace
 

@@ -99,3 +99,15 @@ void temp_installation::writeDatabaseSize(int device, int database, int size) co
 {
     writeDeviceIni(device, "[Database]\nDatabaseSize_" + std::to_string(database) + "=" + std::to_string(size) + "\n");
 }
+
+void temp_installation::writeThreeLevelMatrix(int routerSize) const
+{
+    writeConfig("object_settings.xml",
+                "<object_settings><object id=\"MTX\">"
+                "<setting id=\"package_levels\" value=\"3\"/>"
+                "<setting id=\"driver_type\" value=\"t0,t1,Alpha,Beta,Gamma\"/>"
+                "<setting id=\"driver_ids\" value=\"7,20,31,32,33\"/>"
+                "</object></object_settings>");
+    for (int router = 31; router <= 33; ++router)
+        writeDatabaseSize(router, 1, routerSize);
+}

@@ -27,6 +27,10 @@ public:
     void writeDeviceIni(int device, const std::string& content) const;
     // Shorthand: a device ini with [Database] DatabaseSize_<database>=<size>.
     void writeDatabaseSize(int device, int database, int size) const;
+    // The usual test facility: matrix object "MTX" with package levels 1..3
+    // on routers 31, 32 and 33 (captions "Alpha", "Beta", "Gamma"), package
+    // entries on device 20, and `routerSize` destinations on each router.
+    void writeThreeLevelMatrix(int routerSize) const;
 
 private:
     std::string root_;
