@@ -13,22 +13,6 @@ TEST(TessalyQConfigurationHeader, CompilesOnItsOwn)
 
 namespace {
 
-// What a reset sends once no router is left to release.
-const lines captionsClearedAndLevelsCrossed = {
-    "TP 'text=' '1' 'ID_L1'",
-    "TP 'text=' '1' 'ID_L2'",
-    "TP 'text=' '1' 'ID_L3'",
-    "TP 'pixmap=/images/cross.png' '1' 'Enable_L1'",
-    "TP 'pixmap=/images/cross.png' '1' 'Enable_L2'",
-    "TP 'pixmap=/images/cross.png' '1' 'Enable_L3'",
-};
-
-// The start of every successful configuration with nothing armed or held.
-const lines selectionDroppedAndLabelsEmptied = join({
-    {"HN 'selected=-1'"},
-    textClears({"ID_L1", "ID_L2", "ID_L3", "Src_L1", "Src_L2", "Src_L3", "Dst_L1", "Dst_L2", "Dst_L3", "Src_UL1",
-                "Src_UL2", "Src_UL3", "Dst_UL1", "Dst_UL2", "Dst_UL3"}),
-});
 
 }  // namespace
 
@@ -45,23 +29,7 @@ TEST_P(TessalyQConfiguration, WorkedExampleConfiguresTwoLevelsAndRegistersTheSiz
     EXPECT_EQ(panel.sent(), captionsClearedAndLevelsCrossed);
 
     panel.parameter("matrixobject=MTX");
-    EXPECT_EQ(panel.sent(), (lines{
-                                "HN 'selected=-1'",
-                                "TP 'text=' '1' 'ID_L1'",
-                                "TP 'text=' '1' 'ID_L2'",
-                                "TP 'text=' '1' 'ID_L3'",
-                                "TP 'text=' '1' 'Src_L1'",
-                                "TP 'text=' '1' 'Src_L2'",
-                                "TP 'text=' '1' 'Src_L3'",
-                                "TP 'text=' '1' 'Dst_L1'",
-                                "TP 'text=' '1' 'Dst_L2'",
-                                "TP 'text=' '1' 'Dst_L3'",
-                                "TP 'text=' '1' 'Src_UL1'",
-                                "TP 'text=' '1' 'Src_UL2'",
-                                "TP 'text=' '1' 'Src_UL3'",
-                                "TP 'text=' '1' 'Dst_UL1'",
-                                "TP 'text=' '1' 'Dst_UL2'",
-                                "TP 'text=' '1' 'Dst_UL3'",
+    EXPECT_EQ(panel.sent(), join({selectionDroppedAndLabelsEmptied, {
                                 "TP 'pixmap=/images/tick.png' '1' 'Enable_L1'",
                                 "TP 'pixmap=/images/tick.png' '1' 'Enable_L2'",
                                 "TP 'pixmap=/images/cross.png' '1' 'Enable_L3'",
@@ -75,7 +43,7 @@ TEST_P(TessalyQConfiguration, WorkedExampleConfiguresTwoLevelsAndRegistersTheSiz
                                 "TP 'text=Gamma' '1' 'ID_L2'",
                                 "RR 31 1 64",
                                 "RP 31 1 64",
-                            }));
+                            }}));
 }
 
 TEST_P(TessalyQConfiguration, EveryUnusableLevelSetResets)

@@ -67,32 +67,9 @@ TEST_P(TessalyQRoad, ConfigureSelectTakeUndoAndDelete)
 
     // 1. The matrix object and the level list configure the three levels.
     panel.parameter("matrixobject=MTX");
-    EXPECT_EQ(panel.sent(), (lines{
-                                "TP 'text=' '1' 'ID_L1'",
-                                "TP 'text=' '1' 'ID_L2'",
-                                "TP 'text=' '1' 'ID_L3'",
-                                "TP 'pixmap=/images/cross.png' '1' 'Enable_L1'",
-                                "TP 'pixmap=/images/cross.png' '1' 'Enable_L2'",
-                                "TP 'pixmap=/images/cross.png' '1' 'Enable_L3'",
-                            }));
+    EXPECT_EQ(panel.sent(), captionsClearedAndLevelsCrossed);
     panel.parameter("uselevels=1,2,3");
-    EXPECT_EQ(panel.sent(), (lines{
-                                "HN 'selected=-1'",
-                                "TP 'text=' '1' 'ID_L1'",
-                                "TP 'text=' '1' 'ID_L2'",
-                                "TP 'text=' '1' 'ID_L3'",
-                                "TP 'text=' '1' 'Src_L1'",
-                                "TP 'text=' '1' 'Src_L2'",
-                                "TP 'text=' '1' 'Src_L3'",
-                                "TP 'text=' '1' 'Dst_L1'",
-                                "TP 'text=' '1' 'Dst_L2'",
-                                "TP 'text=' '1' 'Dst_L3'",
-                                "TP 'text=' '1' 'Src_UL1'",
-                                "TP 'text=' '1' 'Src_UL2'",
-                                "TP 'text=' '1' 'Src_UL3'",
-                                "TP 'text=' '1' 'Dst_UL1'",
-                                "TP 'text=' '1' 'Dst_UL2'",
-                                "TP 'text=' '1' 'Dst_UL3'",
+    EXPECT_EQ(panel.sent(), join({selectionDroppedAndLabelsEmptied, {
                                 "TP 'pixmap=/images/tick.png' '1' 'Enable_L1'",
                                 "TP 'pixmap=/images/tick.png' '1' 'Enable_L2'",
                                 "TP 'pixmap=/images/tick.png' '1' 'Enable_L3'",
@@ -111,7 +88,7 @@ TEST_P(TessalyQRoad, ConfigureSelectTakeUndoAndDelete)
                                 "RP 32 1 8",
                                 "RR 33 1 4",
                                 "RP 33 1 4",
-                            }));
+                            }}));
 
     // 2. The poll is answered with revertives; they fill the tallies.
     panel.revertive(31, 3, 1);

@@ -284,6 +284,23 @@ inline lines join(std::initializer_list<lines> parts)
     return result;
 }
 
+// What a reset sends once no router is left to release.
+inline const lines captionsClearedAndLevelsCrossed = {
+    "TP 'text=' '1' 'ID_L1'",
+    "TP 'text=' '1' 'ID_L2'",
+    "TP 'text=' '1' 'ID_L3'",
+    "TP 'pixmap=/images/cross.png' '1' 'Enable_L1'",
+    "TP 'pixmap=/images/cross.png' '1' 'Enable_L2'",
+    "TP 'pixmap=/images/cross.png' '1' 'Enable_L3'",
+};
+
+// The start of every successful configuration with nothing armed or held.
+inline const lines selectionDroppedAndLabelsEmptied = join({
+    {"HN 'selected=-1'"},
+    textClears({"ID_L1", "ID_L2", "ID_L3", "Src_L1", "Src_L2", "Src_L3", "Dst_L1", "Dst_L2", "Dst_L3", "Src_UL1",
+                "Src_UL2", "Src_UL3", "Dst_UL1", "Dst_UL2", "Dst_UL3"}),
+});
+
 #define TESSALY_Q_BOTH_BUILDS(fixture)                                                               \
     INSTANTIATE_TEST_SUITE_P(Builds, fixture, ::testing::Values(panel_build::linked, panel_build::loaded), \
                              buildName)
