@@ -53,7 +53,9 @@ private:
 // Names as the corpus writes them; the queries ask for these (in other
 // cases and spellings) and for names no file has.
 const char* const sectionNames[] = {"Database", "Data base", "Panel", "S\xE9lection", "\xC4rger", "d"};
-const char* const keyNames[] = {"DatabaseSize_1", "DatabaseSize_2", "Name", "\xE9t\xE9", "k", "Size 2", ";DatabaseSize_1"};
+const char* const keyNames[] = {
+    "DatabaseSize_1", "DatabaseSize_2", "Name", "\xE9t\xE9", "k", "Size 2", ";DatabaseSize_1", "[Size",
+};
 const char* const missingNames[] = {"Missing", "DatabaseSize_12", "Databas", ""};
 
 const char* const blanks[] = {"", "", "", " ", "  ", "\t", " \t ", "\v", "\f", "\x1A", "\xA0"};

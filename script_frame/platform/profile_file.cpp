@@ -5,9 +5,9 @@
 //   around each line, around section and key names (in the file and as
 //   asked for) and around values.
 // - "[name]" starts a section; the name runs to the last ']' of the line and
-//   what follows it is ignored. A line starting with '[' without a ']' is
-//   ignored. Lines before the first section header form a section with the
-//   empty name.
+//   what follows it is ignored. A line starting with '[' without a ']' is a
+//   key line like any other. Lines before the first section header form a
+//   section with the empty name.
 // - A line starting with ';' is a comment.
 // - "name=value" splits at the first '='. A key line without '=' has no
 //   value: asking for it gives the default.
@@ -135,11 +135,10 @@ bool findValue(text_span text, text_span section, text_span key, text_span& valu
         line = trimmed(line);
         if (line.empty())
             continue;
-        if (*line.begin == '[') {
-            // The name runs to the last ']'; a line without one is ignored.
-            const char* close = lastOf(line, ']');
-            if (close == nullptr)
-                continue;
+        // A section header's name runs to the last ']'; a line starting
+        // with '[' without one is read as a key line.
+        const char* close = *line.begin == '[' ? lastOf(line, ']') : nullptr;
+        if (close != nullptr) {
             if (sectionSeen)
                 return false;  // only the first section of that name counts
             inSection = sameName(cutAtNul(trimmed({line.begin + 1, close})), section);

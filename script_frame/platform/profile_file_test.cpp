@@ -66,10 +66,10 @@ TEST(ProfileFile, ValueRules)
         {"[Database]\n[Other]\nDatabaseSize_1=48\n[Database]\nDatabaseSize_1=50\n"s, "0"},
         {"[Database]\nDatabaseSize_1\nDatabaseSize_1=48\n"s, "0"},
         // ';' starts a comment; lines before any section belong to none that
-        // has a name; a header runs to its last ']' and needs one.
+        // has a name; a header runs to its last ']', a line without one is a key.
         {"[Database]\n;DatabaseSize_1=7\n  ;  DatabaseSize_1=7\n"s, "0"},
         {"DatabaseSize_1=48\n[Database]\n"s, "0"},
-        {"[Database\n[Database] notes\nDatabaseSize_1=48\n"s, "48"},
+        {"[Other\n[Database] notes\n[Database\nDatabaseSize_1=48\n"s, "48"},
         {"[Database]x]\nDatabaseSize_1=48\n"s, "0"},
     };
     for (const auto& c : cases) {
