@@ -166,8 +166,12 @@ char* readWholeFile(std::FILE* file, std::size_t& length)
     length = 0;
     while (data != nullptr) {
         length += std::fread(data + length, 1, room - length, file);
-        if (length < room)
-            return std::ferror(file) != 0 ? (std::free(data), nullptr) : data;
+        if (length < room) {
+            if (std::ferror(file) == 0)
+                return data;
+            std::free(data);
+            return nullptr;
+        }
         char* grown = room <= static_cast<std::size_t>(-1) / 2 ? static_cast<char*>(std::realloc(data, room * 2)) : nullptr;
         if (grown == nullptr)
             std::free(data);

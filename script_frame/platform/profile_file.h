@@ -23,7 +23,9 @@ std::uint32_t readProfileString(const char* section, const char* key, const char
 
 // This system's own reader with the same contract, on every platform. A
 // backslash-separated path is read with '/' separators where '/' is the
-// separator.
+// separator. A null section or key reads as one the file does not have (the
+// API would list the file's section or key names instead; nothing here asks
+// for such lists).
 std::uint32_t readProfileFile(const char* section, const char* key, const char* fallback,
                               char* result, std::uint32_t size, const char* path) noexcept;
 
