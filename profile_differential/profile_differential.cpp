@@ -246,6 +246,92 @@ private:
     std::string lineEnd_;
 };
 
+// What the corpus held, counted in files, so that the run shows that every
+// variation it is meant to have did occur.
+enum feature : std::size_t {
+    crlf, lf, loneCr, noLastLineEnd, noSection, keyBeforeSection, duplicateSection, duplicateKey,
+    blanksAroundEquals, emptyValue, quotes, commentLine, longLine, nonAscii, nulByte, featureCount
+};
+const char* const featureNames[featureCount] = {
+    "CRLF", "LF", "lone CR", "no last line end", "no section", "key before any section", "duplicate section",
+    "duplicate key", "blanks around '='", "empty value", "quotes", "';' line", "line over 1000 bytes",
+    "non-ASCII bytes", "NUL bytes",
+};
+
+std::string lowered(std::string s)
+{
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+void countFeatures(const std::string& file, std::size_t (&counts)[featureCount])
+{
+    bool seen[featureCount] = {};
+    for (std::size_t i = 0; i < file.size(); ++i) {
+        const char c = file[i];
+        const bool crBefore = i > 0 && file[i - 1] == '\r';
+        if (c == '\n')
+            seen[crBefore ? crlf : lf] = true;
+        if (c == '\r' && (i + 1 == file.size() || file[i + 1] != '\n'))
+            seen[loneCr] = true;
+        if (c == '\0')
+            seen[nulByte] = true;
+        if (static_cast<unsigned char>(c) >= 0x80)
+            seen[nonAscii] = true;
+        if (c == '"' || c == '\'')
+            seen[quotes] = true;
+    }
+    seen[noLastLineEnd] = !file.empty() && file.back() != '\n' && file.back() != '\r';
+
+    const char* const trim = " \t\v\f\x1A";
+    std::vector<std::string> sections;
+    std::vector<std::string> keys;  // of the current section
+    bool sectionYet = false;
+    std::size_t at = 0;
+    while (at < file.size()) {
+        std::size_t end = file.find_first_of("\r\n", at);
+        if (end == std::string::npos)
+            end = file.size();
+        const std::string line = file.substr(at, end - at);
+        at = end + 1;
+        seen[longLine] = seen[longLine] || line.size() > 1000;
+        const std::size_t first = line.find_first_not_of(trim);
+        if (first == std::string::npos)
+            continue;
+        const std::size_t close = line.rfind(']');
+        if (line[first] == '[' && close != std::string::npos && close > first) {
+            const std::string name = lowered(line.substr(first + 1, close - first - 1));
+            for (const std::string& earlier : sections)
+                seen[duplicateSection] = seen[duplicateSection] || earlier == name;
+            sections.push_back(name);
+            keys.clear();
+            sectionYet = true;
+            continue;
+        }
+        if (line[first] == ';') {
+            seen[commentLine] = true;
+            continue;
+        }
+        const std::size_t equals = line.find('=');
+        if (equals == std::string::npos)
+            continue;
+        seen[keyBeforeSection] = seen[keyBeforeSection] || !sectionYet;
+        const std::string key = lowered(line.substr(first, equals - first));
+        for (const std::string& earlier : keys)
+            seen[duplicateKey] = seen[duplicateKey] || earlier == key;
+        keys.push_back(key);
+        seen[blanksAroundEquals] = seen[blanksAroundEquals] ||
+            (equals > 0 && std::strchr(trim, line[equals - 1]) != nullptr && line[equals - 1] != '\0') ||
+            (equals + 1 < line.size() && std::strchr(trim, line[equals + 1]) != nullptr && line[equals + 1] != '\0');
+        seen[emptyValue] = seen[emptyValue] || line.find_first_not_of(trim, equals + 1) == std::string::npos;
+    }
+    seen[noSection] = !sectionYet;
+    for (std::size_t f = 0; f < featureCount; ++f)
+        counts[f] += seen[f] ? 1 : 0;
+}
+
 struct query {
     std::string section;
     std::string key;
@@ -404,7 +490,7 @@ std::string temporaryFolder()
 
 int main(int argc, char** argv)
 {
-    std::size_t cases = 3000;
+    std::size_t cases = 2500;
     std::uint64_t seed = 20261208;
     bool keep = false;
     for (int i = 1; i < argc; ++i) {
@@ -436,9 +522,11 @@ int main(int argc, char** argv)
     std::vector<char> ours(8192);
     std::vector<char> theirs(8192);
 
+    std::size_t featureFiles[featureCount] = {};
     std::vector<wine_difference> wineDifferences(std::begin(knownWineDifferences), std::end(knownWineDifferences));
     for (std::size_t n = 0; n < cases; ++n) {
         const std::string content = writer.file();
+        countFeatures(content, featureFiles);
         char name[32];
         std::snprintf(name, sizeof name, "\\dev_%05zu.ini", n);
         const std::string path = folder + name;
@@ -493,6 +581,10 @@ int main(int argc, char** argv)
     if (!keep)
         RemoveDirectoryA(folder.c_str());
 
+    std::printf("profile differential: files with");
+    for (std::size_t f = 0; f < featureCount; ++f)
+        std::printf("%s %s: %zu", f == 0 ? "" : ",", featureNames[f], featureFiles[f]);
+    std::printf("\n");
     std::size_t excusedTotal = 0;
     for (const wine_difference& d : wineDifferences) {
         std::printf("profile differential: listed Wine difference \"%s\": %zu cases\n    (%s)\n", d.name, d.seen, d.reason);
