@@ -50,10 +50,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(copied == 0);
     } else {
         check(copied < room);
-        // A value may hold a NUL byte of the file; the count still covers
-        // exactly the bytes copied, and the terminator follows them.
-        check(result[copied] == '\0');
-        check(std::strlen(result) <= copied);
+        // A NUL byte of the file ends the value, as it does for the API, so
+        // the count is the length of the text copied.
+        check(std::strlen(result) == copied);
+        // Reading the same bytes from memory gives the same answer.
+        char fromMemory[256 + 1];
+        check(zelm_platform::readProfileText(section.c_str(), key.c_str(), "fallback", fromMemory, room,
+                                             contents.data(), contents.size()) == copied);
+        check(std::memcmp(fromMemory, result, copied + 1) == 0);
     }
 
     // The same file as a device ini, through the installation.

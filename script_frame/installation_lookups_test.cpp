@@ -72,8 +72,14 @@ TEST(InstallationLookups, WindowsWrittenFileReadsTheSame)
     temp_installation installation;
     installation.writeDeviceIni(3, "; router 3\r\n[general]\r\nDatabaseSize_1=1\r\n\r\n"
                                    "  [ database ]  \r\n;DatabaseSize_1=7\r\n  databasesize_1  =  48  \r\n"
-                                   "DatabaseSize_1=50\r\n");
+                                   "DatabaseSize_1=50\r\nDatabaseSize_2 = \"32\" \r\nDatabaseSize_3='16'\r\n"
+                                   "DatabaseSize_4=\"8'\r\nDatabaseSize_5=\"8");
     EXPECT_EQ(recording_panel::readDatabaseSize(3, 1), 48);
+    // Quotes that an installer may write around the number go, as a pair.
+    EXPECT_EQ(recording_panel::readDatabaseSize(3, 2), 32);
+    EXPECT_EQ(recording_panel::readDatabaseSize(3, 3), 16);
+    EXPECT_EQ(recording_panel::readDatabaseSize(3, 4), 0);
+    EXPECT_EQ(recording_panel::readDatabaseSize(3, 5), 0);
 }
 
 TEST(InstallationLookups, MissingVariableReadsZero)
