@@ -65,15 +65,14 @@ void ini_file::parse(const std::string& text, fault_list* faults, const std::str
     };
     std::size_t start = 0;
     if (text.compare(0, 3, utf8Mark) == 0) {
-        // A profile reader takes the mark for part of the first line, so a
-        // section header there is lost to the module. The simulator reads on.
+        // Some profile readers skip the mark, others take it for part of the
+        // first line and lose a section header there. The simulator skips it.
         start = 3;
         std::size_t end = text.find('\n');
         std::string first = trimmed(text.substr(3, end == std::string::npos ? std::string::npos : end - 3));
-        warn(1, first.compare(0, 1, "[") == 0
-                    ? "a UTF-8 byte-order mark hides " + shownText(first) +
-                          " from the module's profile reader; save the file without it"
-                    : "a UTF-8 byte-order mark starts the file; save the file without it");
+        warn(1, "a UTF-8 byte-order mark" + (first.compare(0, 1, "[") == 0 ? " before " + shownText(first) : std::string()) +
+                    ": profile readers differ on it (the module's may take it for part of the line); save the file "
+                    "without it");
     } else if (text.compare(0, 2, "\xFF\xFE") == 0 || text.compare(0, 2, "\xFE\xFF") == 0) {
         warn(1, "UTF-16 text: device files are read as single bytes; save the file as ASCII or UTF-8");
     }

@@ -18,7 +18,7 @@ std::vector<std::string> texts(const fault_list& faults, const std::string& pref
     faults.print(printed);
     std::vector<std::string> lines;
     for (std::string line; std::getline(printed, line);)
-        lines.push_back(line.compare(0, prefix.size(), prefix) == 0 ? line.substr(prefix.size()) : line);
+        lines.push_back(line.compare(0, prefix.size(), prefix) == 0 ? line.substr(prefix.size() + 1) : line);
     return lines;
 }
 
@@ -27,7 +27,9 @@ TEST(InstallationCheck, TheSampleInstallationAndLayoutAreClean)
     router_model routers;
     fault_list faults = checkInstallation(sourceDir() + "/examples/installation/SYS/config",
                                           sourceDir() + "/panels/components/Tessaly_Q", routers);
-    EXPECT_EQ(texts(faults, ""), std::vector<std::string>{});
+    std::stringstream printed;
+    faults.print(printed);
+    EXPECT_EQ(printed.str(), "");
     EXPECT_EQ(routers.devices().size(), 4u);
     std::ostringstream out;
     EXPECT_TRUE(acceptInstallation(faults, true, out));
@@ -68,7 +70,7 @@ TEST(InstallationCheck, ObjectSettingsFaultsNameTheirLine)
             installation.writeConfig("object_settings.xml", c.content);
         fault_list faults;
         checkObjectSettings(path, faults);
-        EXPECT_EQ(texts(faults, installation.configDir() + "/"), c.faults) << (c.content ? c.content : "folder");
+        EXPECT_EQ(texts(faults, installation.configDir()), c.faults) << (c.content ? c.content : "folder");
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 #include "host_command.h"
@@ -16,12 +17,13 @@ device_model::device_model(int number, std::string name, bool router)
 
 std::optional<std::int32_t> moduleDatabaseSize(const std::string& path, int database)
 {
-    // The module's lookup, but with a fallback no value can equal (values
-    // are trimmed), so that a missing key is told apart from "0".
+    // The module's lookup, but with a fallback no device file holds, so
+    // that a missing key is told apart from "0".
     const std::string key = "DatabaseSize_" + std::to_string(database);
+    const char absent[] = "\x01" "absent" "\x01";
     char result[256];
-    if (zelm_platform::readProfileString("Database", key.c_str(), " ", result, sizeof result, path.c_str()) == 1 &&
-        result[0] == ' ')
+    zelm_platform::readProfileString("Database", key.c_str(), absent, result, sizeof result, path.c_str());
+    if (std::strcmp(result, absent) == 0)
         return std::nullopt;
     return zelm_string(result).toInt();
 }
