@@ -172,6 +172,10 @@ TEST(RouterModel, DeviceFileFaultsNameTheirLine)
           "dev_031.ini:7: warning: [Names_99]: only [Names_0] to [Names_15] are read; ignored",
           "dev_031.ini:9: warning: name index 0: indices start at 1; ignored",
           "dev_031.ini:10: warning: name index \"B\" is not a number; ignored"}},
+        // Texts from the file reach the terminal escaped.
+        {"dev_031.ini", "[Device\nType=\x1b[2J\xff\n", -1,
+         {"dev_031.ini:1: warning: section header [Device has no ']'",
+          "dev_031.ini:2: Type=\\x1b[2J\\xff is neither Router nor Names"}},
         {"dev_040.ini", nullptr, -1, {"dev_040.ini: a folder, not a device file"}},
         {"dev_31.ini", "[Database]\nDatabaseSize_1=4\n", -1,
          {"dev_31.ini: the module reads device 31 from dev_031.ini; rename the file"}},
