@@ -15,6 +15,7 @@
 #  include <unistd.h>
 #endif
 
+#include "installation_check.h"
 #include "interactive.h"
 #include "options.h"
 #include "router_model.h"
@@ -114,10 +115,10 @@ int main(int argc, char** argv)
     }
     router_model routers;
     std::string error;
-    if (fs::is_directory(systemDir, failure) && !routers.load(systemDir.string(), error)) {
-        std::cerr << "panel_host: " << error << '\n';
+    // Every installation file and layout is checked before anything runs.
+    if (!acceptInstallation(checkInstallation(systemDir.parent_path().string(), options.layouts, routers),
+                            options.strict, std::cerr))
         return 2;
-    }
     for (int device : options.offline) {
         device_model* found = routers.device(device);
         if (found == nullptr) {

@@ -1,9 +1,15 @@
 #include "panel_model.h"
 
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
 
 #include <pugixml.hpp>
 
+#include "file_faults.h"
 #include "host_command.h"
 
 const std::string* panel_control::property(const std::string& name) const
@@ -42,75 +48,138 @@ const panel_control* panel_layout::control(const std::string& id) const
 
 namespace {
 
-int number(const pugi::xml_node& node, const char* name)
-{
-    int value = 0;
-    readInt32(node.attribute(name).value(), value);
-    return value;
-}
+class layout_reader {
+public:
+    layout_reader(const std::string& xml, const std::string& file, fault_list& faults)
+        : xml_(xml), file_(file), faults_(faults)
+    {
+    }
 
-bool readLayout(const pugi::xml_document& document, panel_layout& layout, std::string& error)
-{
-    pugi::xml_node root = document.document_element();
-    if (std::strcmp(root.name(), "zelm_ui") != 0) {
-        error = std::string("not a panel layout: root element is <") + root.name() + ">, not <zelm_ui>";
-        return false;
-    }
-    layout.name = root.attribute("name").value();
-    layout.width = number(root, "width");
-    layout.height = number(root, "height");
-    layout.controls.clear();
-    for (pugi::xml_node node : root.children("control")) {
-        panel_control control;
-        control.id = node.attribute("id").value();
-        if (control.id.empty())
-            continue;
-        control.kind = node.attribute("kind").value();
-        control.x = number(node, "x");
-        control.y = number(node, "y");
-        control.w = number(node, "w");
-        control.h = number(node, "h");
-        std::string enabled = node.attribute("enabled").value();
-        control.enabled = !(enabled == "false" || enabled == "0" || enabled == "no");
-        for (pugi::xml_attribute attribute : node.attributes()) {
-            std::string name = attribute.name();
-            if (name == "id" || name == "kind" || name == "x" || name == "y" || name == "w" || name == "h" ||
-                name == "enabled")
-                continue;
-            control.setProperty(name, attribute.value());
+    bool read(panel_layout& layout)
+    {
+        const int errorsBefore = faults_.errors();
+        pugi::xml_document document;
+        pugi::xml_parse_result parsed = document.load_buffer(xml_.data(), xml_.size());
+        if (!parsed) {
+            faults_.error(file_, lineOfOffset(xml_, parsed.offset), std::string("not well-formed XML: ") + parsed.description());
+            return false;
         }
-        layout.controls.push_back(std::move(control));
+        pugi::xml_node root = document.document_element();
+        if (std::strcmp(root.name(), "zelm_ui") != 0) {
+            faults_.error(file_, line(root), std::string("not a panel layout: root element is <") +
+                                                 shownText(root.name()) + ">, not <zelm_ui>");
+            return false;
+        }
+        layout.name = root.attribute("name").value();
+        layout.width = number(root, "width");
+        layout.height = number(root, "height");
+        layout.controls.clear();
+        std::map<std::string, int> firstLine;
+        for (pugi::xml_node node : root.children()) {
+            if (node.type() != pugi::node_element)
+                continue;
+            if (std::strcmp(node.name(), "control") != 0) {
+                faults_.warning(file_, line(node), "unknown element <" + shownText(node.name()) + ">; ignored");
+                continue;
+            }
+            panel_control control;
+            control.id = node.attribute("id").value();
+            if (control.id.empty()) {
+                faults_.warning(file_, line(node), "a control without an id; ignored");
+                continue;
+            }
+            auto first = firstLine.emplace(control.id, line(node));
+            if (!first.second) {
+                faults_.error(file_, line(node), "control id \"" + shownText(control.id) +
+                                                     "\" again (first at line " + std::to_string(first.first->second) +
+                                                     "): commands could reach only the first");
+                continue;
+            }
+            control.kind = node.attribute("kind").value();
+            control.x = number(node, "x");
+            control.y = number(node, "y");
+            control.w = number(node, "w");
+            control.h = number(node, "h");
+            std::string enabled = node.attribute("enabled").value();
+            control.enabled = !(enabled == "false" || enabled == "0" || enabled == "no");
+            if (node.attribute("enabled") && control.enabled && enabled != "true" && enabled != "1" && enabled != "yes")
+                faults_.warning(file_, line(node), "enabled=\"" + shownText(enabled) + "\" is neither true nor false");
+            for (pugi::xml_attribute attribute : node.attributes()) {
+                std::string name = attribute.name();
+                if (name == "id" || name == "kind" || name == "x" || name == "y" || name == "w" || name == "h" ||
+                    name == "enabled")
+                    continue;
+                control.setProperty(name, attribute.value());
+            }
+            layout.controls.push_back(std::move(control));
+        }
+        return faults_.errors() == errorsBefore;
     }
-    return true;
+
+private:
+    int line(const pugi::xml_node& node) const { return lineOfOffset(xml_, node.offset_debug()); }
+
+    int number(const pugi::xml_node& node, const char* name)
+    {
+        pugi::xml_attribute attribute = node.attribute(name);
+        int value = 0;
+        if (attribute && !readInt32(attribute.value(), value))
+            faults_.warning(file_, line(node), std::string(name) + "=\"" + shownText(attribute.value()) +
+                                                   "\" is not a number; read as 0");
+        return value;
+    }
+
+    const std::string& xml_;
+    const std::string& file_;
+    fault_list& faults_;
+};
+
+void firstError(const fault_list& faults, std::string& error)
+{
+    for (const auto& fault : faults.kept())
+        if (fault.error) {
+            error = fault.text();
+            return;
+        }
 }
 
 }  // namespace
 
+bool parseLayout(const std::string& xml, const std::string& file, panel_layout& layout, fault_list& faults)
+{
+    return layout_reader(xml, file, faults).read(layout);
+}
+
+bool loadLayout(const std::string& path, panel_layout& layout, fault_list& faults)
+{
+    std::error_code failure;
+    std::ifstream in(path, std::ios::binary);
+    if (std::filesystem::is_directory(path, failure) || !in) {
+        faults.error(path, 0, "File was not found");
+        return false;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    layout.file = path;
+    return parseLayout(text.str(), path, layout, faults);
+}
+
 bool loadLayout(const std::string& path, panel_layout& layout, std::string& error)
 {
-    pugi::xml_document document;
-    pugi::xml_parse_result parsed = document.load_file(path.c_str());
-    if (!parsed) {
-        error = path + ": " + parsed.description();
-        return false;
-    }
-    layout.file = path;
-    if (!readLayout(document, layout, error)) {
-        error = path + ": " + error;
-        return false;
-    }
-    return true;
+    fault_list faults;
+    if (loadLayout(path, layout, faults))
+        return true;
+    firstError(faults, error);
+    return false;
 }
 
 bool parseLayout(const std::string& xml, panel_layout& layout, std::string& error)
 {
-    pugi::xml_document document;
-    pugi::xml_parse_result parsed = document.load_string(xml.c_str());
-    if (!parsed) {
-        error = parsed.description();
-        return false;
-    }
-    return readLayout(document, layout, error);
+    fault_list faults;
+    if (parseLayout(xml, "<layout>", layout, faults))
+        return true;
+    firstError(faults, error);
+    return false;
 }
 
 void panel_model::show(const std::string& panelName, panel_layout layout)

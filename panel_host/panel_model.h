@@ -40,10 +40,18 @@ struct panel_layout {
     const panel_control* control(const std::string& id) const;
 };
 
-// Reads a layout file. False, with `error`, when it cannot be read or is
-// not a layout.
+class fault_list;
+
+// Reads a layout file. False, with `error` ("file:line: message"), when it
+// cannot be read, is not well-formed, is not a layout or gives two controls
+// the same id.
 bool loadLayout(const std::string& path, panel_layout& layout, std::string& error);
 bool parseLayout(const std::string& xml, panel_layout& layout, std::string& error);
+// The same, every fault reported to `faults` under the name `file`: the
+// errors above, and as warnings what the reading passes over (a control
+// without an id, a position that is not a number, an unknown element).
+bool parseLayout(const std::string& xml, const std::string& file, panel_layout& layout, fault_list& faults);
+bool loadLayout(const std::string& path, panel_layout& layout, fault_list& faults);
 
 class panel_model {
 public:

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "file_faults.h"
+
 namespace {
 
 TEST(PanelModelHeader, CompilesOnItsOwn)
@@ -43,11 +45,45 @@ TEST(PanelModel, ReadsALayout)
     EXPECT_EQ(take.properties, (std::vector<std::pair<std::string, std::string>>{{"text", "Take"}, {"statesheet", "low"}}));
     EXPECT_TRUE(layout.controls[1].enabled);
 
-    EXPECT_FALSE(parseLayout("<panel/>", layout, error));
-    EXPECT_EQ(error, "not a panel layout: root element is <panel>, not <zelm_ui>");
-    EXPECT_FALSE(parseLayout("<zelm_ui>", layout, error));
     EXPECT_FALSE(loadLayout("/nonexistent/x.zelm_ui", layout, error));
-    EXPECT_EQ(error.rfind("/nonexistent/x.zelm_ui: ", 0), 0u);
+    EXPECT_EQ(error, "/nonexistent/x.zelm_ui: File was not found");
+}
+
+// Every fault of a layout file, with its line; errors make the layout
+// unusable, warnings leave it usable.
+TEST(PanelModel, LayoutFaultsNameTheirLine)
+{
+    const struct {
+        const char* xml;
+        bool usable;
+        std::vector<std::string> faults;
+    } cases[] = {
+        {"<panel/>", false, {"t.zelm_ui:1: not a panel layout: root element is <panel>, not <zelm_ui>"}},
+        {"", false, {"t.zelm_ui:1: not well-formed XML: No document element found"}},
+        {"<zelm_ui>\n<control id='a'/>\n", false, {"t.zelm_ui:2: not well-formed XML: Start-end tags mismatch"}},
+        {"<zelm_ui>\n<control id='a'>\n<!x>\n</zelm_ui>", false,
+         {"t.zelm_ui:3: not well-formed XML: Could not determine tag type"}},
+        {"<zelm_ui>\n<control id='Take'/>\n<control id='Undo'/>\n<control id='Take' kind='button'/>\n</zelm_ui>",
+         false,
+         {"t.zelm_ui:4: control id \"Take\" again (first at line 2): commands could reach only the first"}},
+        {"<zelm_ui width='wide'>\n<control kind='label'/>\n<image id='x'/>\n"
+         "<control id='a' x='1O' enabled='maybe'/>\n</zelm_ui>",
+         true,
+         {"t.zelm_ui:1: warning: width=\"wide\" is not a number; read as 0",
+          "t.zelm_ui:2: warning: a control without an id; ignored",
+          "t.zelm_ui:3: warning: unknown element <image>; ignored",
+          "t.zelm_ui:4: warning: x=\"1O\" is not a number; read as 0",
+          "t.zelm_ui:4: warning: enabled=\"maybe\" is neither true nor false"}},
+    };
+    for (const auto& c : cases) {
+        fault_list faults;
+        panel_layout layout;
+        EXPECT_EQ(parseLayout(c.xml, "t.zelm_ui", layout, faults), c.usable) << c.xml;
+        std::vector<std::string> texts;
+        for (const auto& fault : faults.kept())
+            texts.push_back(fault.text());
+        EXPECT_EQ(texts, c.faults) << c.xml;
+    }
 }
 
 TEST(PanelModel, KeepsPropertiesAndEnabledState)

@@ -14,9 +14,14 @@
 //
 // A router's size is Destinations=, else DatabaseSize_1, else the highest
 // destination named or routed; its source count likewise from Sources= and
-// DatabaseSize_0. Destinations not listed under [Crosspoints] carry
+// DatabaseSize_0. DatabaseSize_K counts as the module reads it: with the
+// module's own profile reader and number rules, so "32abc" is 32 for both
+// (and a warning). Destinations not listed under [Crosspoints] carry
 // source 0, the router's park source. A device without "Type" is a router
 // when it has a destination count.
+//
+// Sizes and name indices are bounded by simulatorSizeLimit (65536); the
+// crosspoints are kept sparse, so a large router costs what it routes.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +31,8 @@
 #include <utility>
 #include <vector>
 
+#include "file_faults.h"
+
 class ini_file;
 
 class device_model {
@@ -33,8 +40,11 @@ public:
     enum class route_result { routed, not_a_router, offline, bad_destination, bad_source };
 
     device_model(int number, std::string name, bool router);
-    // Reads everything but the number from a parsed device file.
-    static device_model fromIni(int number, const ini_file& ini);
+    // Reads everything but the number from a parsed device file. With
+    // `faults`, what is wrong in it is reported there, named after the
+    // file's path. When the file was loaded from a path, its database sizes
+    // are read from that file by the module's own reader.
+    static device_model fromIni(int number, const ini_file& ini, fault_list* faults = nullptr);
 
     int number() const { return number_; }
     const std::string& name() const { return name_; }
@@ -70,18 +80,27 @@ private:
     int sources_ = 0;
     int destinations_ = 0;
     bool online_ = true;
-    std::vector<int> crosspoints_;  // index 0 unused
-    std::vector<int> initial_;
+    std::map<int, int> crosspoints_;  // destinations not on source 0
+    std::map<int, int> initial_;      // the same at start
     std::vector<std::pair<int, int>> registrations_;
     std::map<int, std::map<int, std::string>> names_;
 };
 
 const char* describe(device_model::route_result result);
 
+// What the module makes of DatabaseSize_<database> in the device file at
+// `path`: its profile reader, then its number rules. nullopt when the
+// reader finds no such key there.
+std::optional<std::int32_t> moduleDatabaseSize(const std::string& path, int database);
+
 class router_model {
 public:
-    // Reads every dev_NNN.ini in `systemDir`. False, with `error`, when the
+    // Reads every dev_NNN.ini in `systemDir`, reporting what is wrong in
+    // them to `faults`; what cannot be played (a size beyond the limit, a
+    // crosspoint off the router) is left out of the model. False when the
     // folder cannot be read.
+    bool load(const std::string& systemDir, fault_list& faults);
+    // The same; false, with the first error in `error`, when there is one.
     bool load(const std::string& systemDir, std::string& error);
     void add(device_model device);
 
