@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <sstream>
 
+#include "session_recorder.h"
 #include "temp_installation.h"
 
 namespace {
@@ -82,6 +84,62 @@ protected:
     router_model routers;
     runner_settings settings;
 };
+
+// A session driven line by line, as the prompt and the browser view drive
+// it, with two components and a clock that moved between steps, is written
+// as a scenario; replayed on the facility as it was, it passes.
+TEST_F(ScenarioRunner, ARecordedSessionReplaysGreen)
+{
+    const std::string path = ::testing::TempDir() + "panel_host_recorded.scn";
+    std::string error;
+    {
+        scenario_runner runner(settings, routers, out);
+        ASSERT_TRUE(runner.openModule(error)) << error;
+        session_recorder session(runner, "<browser>");
+        session.start();
+        for (const char* line : {"A: create", "B: create", "use A", "set matrixobject MTX", "set uselevels 1",
+                                 "B: set matrixobject MTX", "B: set uselevels 1", "set srcpkg 1", "set destpkg 3",
+                                 "expect sent", "  ET 1", "end", "bogus", "help", "C: press Take"})
+            session.runLine(line);
+        runner.passTime(1500);
+        EXPECT_EQ(session.runLine("press Take").stepsRun, 1);
+        EXPECT_EQ(session.runLine("B: expect text Src_UL1 \"\"").failures, 0u);
+        EXPECT_EQ(runner.failureCount(), 2u);  // the wrong "expect sent", component C
+        ASSERT_TRUE(session.write(path, error)) << error;
+        EXPECT_FALSE(session.write(::testing::TempDir() + "no/such/folder/x.scn", error));
+        runner.finish();
+    }
+    std::ifstream in(path);
+    std::ostringstream file;
+    file << in.rdbuf();
+    const std::string recorded = file.str();
+    EXPECT_EQ(recorded.substr(0, recorded.find("expect enabled")),
+              "# Recorded by panel_host: the steps as they were taken, the virtual time\n"
+              "# between them as waits, then the state at the end. Replay: panel_host FILE\n"
+              "A: create\nB: create\nuse A\nset matrixobject MTX\nset uselevels 1\n"
+              "B: set matrixobject MTX\nB: set uselevels 1\nset srcpkg 1\nset destpkg 3\n"
+              "# failed here, so not replayed:\n#   expect sent\n#     ET 1\n#   end\n"
+              "# failed here, so not replayed:\n#   C: press Take\n"
+              "wait 1500ms\npress Take\nB: expect text Src_UL1 \"\"\n"
+              "\n# The state at the end of the recording.\nA: ");
+    for (const char* line : {"A: expect text Src_UL1 \"VTR 1\"\n", "A: expect enabled Undo\n",
+                             "B: expect text Src_L1 \"\"\n", "B: expect disabled Take\n", "expect crosspoint 31 3 1\n"})
+        EXPECT_NE(recorded.find(line), std::string::npos) << line;
+
+    router_model atStart;
+    ASSERT_TRUE(atStart.load(sourceDir() + "/examples/installation/SYS/config/system", error)) << error;
+    std::ostringstream replayText;
+    transcript replayOut(replayText, transcript_style{1, false, false});
+    scenario_runner replay(settings, atStart, replayOut);
+    ASSERT_TRUE(replay.openModule(error)) << error;
+    parsed_scenario parsed = parseScenario(recorded, path);
+    ASSERT_TRUE(parsed.errors.empty()) << parsed.errors.front().message;
+    for (const auto& step : parsed.steps)
+        replay.run(step);
+    replay.finish();
+    EXPECT_TRUE(replayOut.failures().empty()) << replayText.str();
+    EXPECT_GT(replay.expectationsChecked(), 40);
+}
 
 TEST_F(ScenarioRunner, RefusesModulesItCannotUse)
 {
