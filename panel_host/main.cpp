@@ -211,7 +211,6 @@ int main(int argc, char** argv)
             std::cerr << "panel_host: --record: " << error << '\n';
             return 2;
         }
-        session.start();
         recordStartingFaults(options, session);
     }
 

@@ -105,6 +105,10 @@ TEST_F(ScenarioRunner, ARecordedSessionReplaysGreen)
         EXPECT_EQ(session.runLine("press Take").stepsRun, 1);
         EXPECT_EQ(session.runLine("B: expect text Src_UL1 \"\"").failures, 0u);
         EXPECT_EQ(runner.failureCount(), 2u);  // the wrong "expect sent", component C
+        // B arms Take and the time after the last step runs it out.
+        session.runLine("B: set srcpkg 2");
+        session.runLine("B: set destpkg 4");
+        runner.passTime(11000);
         ASSERT_TRUE(session.write(path, error)) << error;
         EXPECT_FALSE(session.write(::testing::TempDir() + "no/such/folder/x.scn", error));
         runner.finish();
@@ -120,10 +124,10 @@ TEST_F(ScenarioRunner, ARecordedSessionReplaysGreen)
               "B: set matrixobject MTX\nB: set uselevels 1\nset srcpkg 1\nset destpkg 3\n"
               "# failed here, so not replayed:\n#   expect sent\n#     ET 1\n#   end\n"
               "# failed here, so not replayed:\n#   C: press Take\n"
-              "wait 1500ms\npress Take\nB: expect text Src_UL1 \"\"\n"
+              "wait 1500ms\npress Take\nB: expect text Src_UL1 \"\"\nB: set srcpkg 2\nB: set destpkg 4\nwait 11s\n"
               "\n# The state at the end of the recording.\nA: ");
     for (const char* line : {"A: expect text Src_UL1 \"VTR 1\"\n", "A: expect enabled Undo\n",
-                             "B: expect text Src_L1 \"\"\n", "B: expect disabled Take\n", "expect crosspoint 31 3 1\n"})
+                             "B: expect text Src_L1 \"CAM 2\"\n", "B: expect disabled Take\n", "expect crosspoint 31 3 1\n"})
         EXPECT_NE(recorded.find(line), std::string::npos) << line;
 
     router_model atStart;

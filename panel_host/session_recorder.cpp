@@ -57,7 +57,7 @@ std::string scenarioWord(const std::string& text)
 }
 
 session_recorder::session_recorder(scenario_runner& runner, std::string source)
-    : runner_(runner), parser_(std::move(source))
+    : runner_(runner), parser_(std::move(source)), lastTime_(runner.clock().now())
 {
 }
 
@@ -133,6 +133,9 @@ std::string session_recorder::scenarioText() const
                        "# between them as waits, then the state at the end. Replay: panel_host FILE\n";
     for (const auto& line : lines_)
         text += line + "\n";
+    // Time that passed after the last step counts too (a Take times out).
+    if (recording_ && runner_.clock().now() > lastTime_)
+        text += waitLine(runner_.clock().now() - lastTime_) + "\n";
     text += "\n# The state at the end of the recording.\n";
     std::vector<component_view> components = runner_.components();
     for (const auto& component : components) {

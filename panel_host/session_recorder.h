@@ -1,6 +1,6 @@
 // session_recorder: runs the scenario lines a person gives panel_host one
-// at a time (typed at the prompt, posted by a browser view) and, while
-// recording, keeps them as a scenario that replays the session:
+// at a time (typed at the prompt, posted by a browser view) and keeps them
+// as a scenario that replays the session:
 //
 //   # Recorded by panel_host: ...
 //   create
@@ -51,7 +51,11 @@ public:
     // "create", faults given on the command line).
     void recordLine(const std::string& line);
 
-    // Recording starts empty, its time counted from the clock's now.
+    // A session records from its construction, so that what it writes
+    // replays from the facility's start; a view's "record" button simply
+    // writes it. start() forgets what was kept and records from now (for a
+    // facility still as it started); stop() keeps nothing more. A recording
+    // that leaves out steps that changed the facility may not replay.
     void start();
     void stop() { recording_ = false; }
     bool recording() const { return recording_; }
@@ -69,7 +73,7 @@ private:
     scenario_parser parser_;
     std::vector<std::string> block_;  // lines of the step being read
     std::vector<std::string> lines_;  // the recording
-    bool recording_ = false;
+    bool recording_ = true;
     std::int64_t lastTime_ = 0;
 };
 
