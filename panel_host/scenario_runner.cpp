@@ -14,6 +14,9 @@ constexpr int maxDeliveriesAtOneMoment = 100000;
 // A fast timer and a long wait would print without end; one wait delivers
 // at most this many events.
 constexpr int maxDeliveriesInOneWait = 1000000;
+// A facility has a handful of take/undo positions; a view that lets anyone
+// name components must not grow without bound.
+constexpr std::size_t maxComponents = 64;
 
 std::string quoted(const std::string& text)
 {
@@ -466,6 +469,14 @@ bool scenario_runner::run(const scenario_step& step)
     failuresBefore_ = out_.failures().size();
     target_ = current_;
     speaking_ = nullptr;
+    const std::string& declared = step.kind == step_kind::use_component ? step.name
+                                  : step.kind == step_kind::create      ? step.component
+                                                                        : std::string();
+    if (!declared.empty() && findComponent(declared) == nullptr && components_.size() >= maxComponents) {
+        fail("the facility has " + std::to_string(maxComponents) + " components already; no more are made");
+        out_.flush();
+        return !settings_.stopOnFailure;
+    }
     if (!step.component.empty()) {
         target_ = step.kind == step_kind::create ? &declareComponent(step.component) : findComponent(step.component);
         if (target_ == nullptr) {

@@ -219,6 +219,27 @@ TEST_F(ScenarioRunner, StepsThatNeedAComponentFailWithoutOne)
                                   "t.scn:4: the component exists already; \"destroy\" it first"}));
 }
 
+TEST_F(ScenarioRunner, TheFirstNameGivenTakesThePlaceOfMainAndTheNumberIsBounded)
+{
+    scenario_runner runner(settings, routers, out);
+    std::string error;
+    ASSERT_TRUE(runner.openModule(error));
+    std::string lines = "A: create\nB: press Take\n";
+    for (int i = 2; i <= 65; ++i)
+        lines += "use C" + std::to_string(i) + "\n";
+    run(runner, lines + "B: tick 1\n");
+    std::vector<component_view> components = runner.components();
+    ASSERT_EQ(components.size(), 64u);
+    EXPECT_EQ(components[0].name, "A");  // the first name given takes the place of "main"
+    EXPECT_TRUE(components[0].exists);
+    EXPECT_FALSE(components[1].exists);
+    EXPECT_EQ(runner.currentComponent(), "C64");
+    EXPECT_EQ(out.failures(), (std::vector<std::string>{
+                                  "t.scn:2: no component \"B\": \"use B\" or \"B: create\" first",
+                                  "t.scn:66: the facility has 64 components already; no more are made",
+                                  "t.scn:67: no component \"B\": \"use B\" or \"B: create\" first"}));
+}
+
 TEST_F(ScenarioRunner, NameChangesCarryTheNameInTheRecord)
 {
     scenario_runner runner(settings, routers, out);

@@ -150,11 +150,13 @@ std::string session_recorder::scenarioText() const
                 }
                 if (const std::string* value = control.property("text")) {
                     if (writable(*value))
-                        text += prefix + "expect text " + id + " " + scenarioWord(*value) + on + "\n";
+                        text.append(prefix).append("expect text ").append(id).append(" ").append(scenarioWord(*value))
+                            .append(on).append("\n");
                     else
-                        text += "# " + id + ": its text cannot be written on a line; not checked\n";
+                        text.append("# ").append(id).append(": its text cannot be written on a line; not checked\n");
                 }
-                text += prefix + "expect " + (control.enabled ? "enabled " : "disabled ") + id + on + "\n";
+                text.append(prefix).append(control.enabled ? "expect enabled " : "expect disabled ").append(id)
+                    .append(on).append("\n");
             }
         }
     }
