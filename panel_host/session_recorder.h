@@ -14,8 +14,9 @@
 //
 // Each line is recorded as it was given, a block ("expect sent" ... "end")
 // with its lines. Lines that could not be read run nothing and are not
-// recorded; an expectation that failed is kept only as a comment, so the
-// recording replays green. With several components the final expectations
+// recorded; a step that failed without changing anything (an expectation,
+// a "create" of a component that exists, a line for a component that does
+// not) is kept only as a comment, so the recording replays green. With several components the final expectations
 // carry the component's name ("B: expect text ..."). "help" is not kept.
 //
 // Thread: the simulator's one thread, like the runner it drives.
