@@ -90,7 +90,7 @@ std::vector<std::string_view> splitLines(std::string_view text)
 void recordStartingFaults(const host_options& options, session_recorder& session)
 {
     if (options.revertiveDelay != "0")
-        session.recordLine("fault delay " + scenarioWord(options.revertiveDelay));
+        session.recordLine("fault delay " + quotedScenarioWord(options.revertiveDelay));
     if (options.drop > 0)
         session.recordLine("fault drop " + std::to_string(options.drop));
     if (options.duplicate > 0)
@@ -220,7 +220,7 @@ int main(int argc, char** argv)
         create.kind = step_kind::create;
         create.file = "<terminal>";
         runner.run(create);
-        session.recordLine(options.dataGiven ? "create " + scenarioWord(options.data) : "create");
+        session.recordLine(options.dataGiven ? "create " + quotedScenarioWord(options.data) : "create");
         badLines = runInteractive(session);
     } else if (!options.record.empty()) {
         for (std::string_view line : splitLines(scenarioText))

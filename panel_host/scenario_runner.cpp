@@ -536,7 +536,8 @@ bool scenario_runner::run(const scenario_step& step)
         if (!requireComponent(step))
             break;
         const panel_control* control = target_->panels.find(step.panel, step.name);
-        std::string what = label(*target_) + "press " + quoted(step.name) + (step.panel == "1" ? "" : " on panel " + step.panel) +
+        std::string what = label(*target_) + "press " + quoted(step.name) +
+                           (step.panel == "1" ? "" : " on panel " + step.panel) +
                            (step.hasText ? " with " + quoted(step.text) : "");
         if (control != nullptr && !control->enabled && !step.flag) {
             out_.event(clock_.now(), what, where_);
@@ -576,8 +577,8 @@ bool scenario_runner::run(const scenario_step& step)
         if (!requireComponent(step))
             break;
         out_.event(clock_.now(),
-                   label(*target_) + "revertive from " + std::to_string(step.a) + ": destination " + std::to_string(step.b) +
-                       " carries source " + std::to_string(step.c),
+                   label(*target_) + "revertive from " + std::to_string(step.a) + ": destination " +
+                       std::to_string(step.b) + " carries source " + std::to_string(step.c),
                    where_);
         revertiveRecord record{static_cast<std::int32_t>(step.a), 0, static_cast<std::int32_t>(step.b),
                                static_cast<std::int32_t>(step.c)};

@@ -127,7 +127,8 @@ TEST_F(ScenarioRunner, ARecordedSessionReplaysGreen)
               "wait 1500ms\npress Take\nB: expect text Src_UL1 \"\"\nB: set srcpkg 2\nB: set destpkg 4\nwait 11s\n"
               "\n# The state at the end of the recording.\nA: ");
     for (const char* line : {"A: expect text Src_UL1 \"VTR 1\"\n", "A: expect enabled Undo\n",
-                             "B: expect text Src_L1 \"CAM 2\"\n", "B: expect disabled Take\n", "expect crosspoint 31 3 1\n"})
+                             "B: expect text Src_L1 \"CAM 2\"\n", "B: expect disabled Take\n",
+                             "expect crosspoint 31 3 1\n"})
         EXPECT_NE(recorded.find(line), std::string::npos) << line;
 
     router_model atStart;

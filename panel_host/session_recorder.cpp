@@ -38,7 +38,7 @@ bool writable(const std::string& text)
 
 }  // namespace
 
-std::string scenarioWord(const std::string& text)
+std::string quotedScenarioWord(const std::string& text)
 {
     bool plain = !text.empty();
     for (char c : text)
@@ -141,17 +141,22 @@ std::string session_recorder::scenarioText() const
     for (const auto& component : components) {
         std::string prefix = components.size() > 1 ? component.name + ": " : std::string();
         for (const auto& panel : component.panels->panels()) {
-            std::string on = panel.first == "1" ? std::string() : " on " + scenarioWord(panel.first);
+            std::string on = panel.first == "1" ? std::string() : " on " + quotedScenarioWord(panel.first);
             for (const auto& control : panel.second.controls) {
-                std::string id = scenarioWord(control.id);
+                std::string id = quotedScenarioWord(control.id);
                 if (!writable(control.id)) {
                     text += "# a control whose id no line can carry is not checked\n";
                     continue;
                 }
                 if (const std::string* value = control.property("text")) {
                     if (writable(*value))
-                        text.append(prefix).append("expect text ").append(id).append(" ").append(scenarioWord(*value))
-                            .append(on).append("\n");
+                        text.append(prefix)
+                            .append("expect text ")
+                            .append(id)
+                            .append(" ")
+                            .append(quotedScenarioWord(*value))
+                            .append(on)
+                            .append("\n");
                     else
                         text.append("# ").append(id).append(": its text cannot be written on a line; not checked\n");
                 }

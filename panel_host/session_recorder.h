@@ -80,4 +80,4 @@ private:
 
 // A word of a scenario line: as it is when it needs no quotes, else in
 // double quotes with \" and \\.
-std::string scenarioWord(const std::string& text);
+std::string quotedScenarioWord(const std::string& text);
