@@ -12,7 +12,7 @@
 #endif
 
 #include "scenario_parser.h"
-#include "scenario_runner.h"
+#include "session_recorder.h"
 
 namespace {
 
@@ -72,33 +72,27 @@ void saveHistory(const std::string&) {}
 
 }  // namespace
 
-int runInteractive(scenario_runner& runner)
+int runInteractive(session_recorder& session)
 {
     const std::string history = historyFile();
     openHistory(history);
 
     std::cout << "panel_host: type scenario lines; \"help\" lists them, \"quit\" ends.\n";
-    scenario_parser parser("<terminal>");
     int badLines = 0;
     for (;;) {
         std::string line;
-        if (!readLine(parser.inBlock() ? "     ...> " : "panel_host> ", line)) {
+        if (!readLine(session.inBlock() ? "     ...> " : "panel_host> ", line)) {
             std::cout << '\n';
             break;
         }
         if (!line.empty() && line.find_first_not_of(" \t") != std::string::npos)
             remember(line);
-        if (!parser.inBlock() && (line == "quit" || line == "exit"))
+        if (!session.inBlock() && (line == "quit" || line == "exit"))
             break;
-        std::vector<scenario_step> steps;
-        std::vector<scenario_error> errors;
-        parser.feed(line, steps, errors);
-        for (const auto& error : errors) {
+        for (const auto& error : session.runLine(line).errors) {
             std::cout << error.message << '\n';
             ++badLines;
         }
-        for (const auto& step : steps)
-            runner.run(step);
     }
     saveHistory(history);
     return badLines;

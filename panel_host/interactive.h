@@ -4,8 +4,9 @@
 // with a continuation prompt.
 #pragma once
 
-class scenario_runner;
+class session_recorder;
 
-// Runs until end of input or "quit". Returns the number of lines that
-// could not be read.
-int runInteractive(scenario_runner& runner);
+// Runs until end of input or "quit", every line through the session (which
+// records it when recording). Returns the number of lines that could not be
+// read.
+int runInteractive(session_recorder& session);

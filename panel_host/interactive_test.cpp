@@ -10,7 +10,7 @@ TEST(InteractiveHeader, CompilesOnItsOwn)
 {
     // The prompt itself needs a terminal; the scenario lines it runs are
     // those of the scenario tests.
-    EXPECT_TRUE((std::is_same_v<decltype(&runInteractive), int (*)(scenario_runner&)>));
+    EXPECT_TRUE((std::is_same_v<decltype(&runInteractive), int (*)(session_recorder&)>));
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #if defined(_WIN32)
 #  include <io.h>
@@ -21,6 +23,7 @@
 #include "router_model.h"
 #include "scenario_parser.h"
 #include "scenario_runner.h"
+#include "session_recorder.h"
 #include "transcript.h"
 
 namespace fs = std::filesystem;
@@ -66,6 +69,40 @@ bool useColor(const std::string& choice)
            std::string(term) != "dumb";
 }
 
+// The scenario's lines, as the parser splits them.
+std::vector<std::string_view> splitLines(std::string_view text)
+{
+    std::vector<std::string_view> lines;
+    if (text.substr(0, 3) == "\xEF\xBB\xBF")
+        text.remove_prefix(3);
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string_view::npos)
+            end = text.size();
+        lines.push_back(text.substr(at, end - at));
+        at = end + 1;
+    }
+    return lines;
+}
+
+// Faults given on the command line open the recording, so that the replay
+// meets the same facility.
+void recordStartingFaults(const host_options& options, session_recorder& session)
+{
+    if (options.revertiveDelay != "0")
+        session.recordLine("fault delay " + quotedScenarioWord(options.revertiveDelay));
+    if (options.drop > 0)
+        session.recordLine("fault drop " + std::to_string(options.drop));
+    if (options.duplicate > 0)
+        session.recordLine("fault duplicate " + std::to_string(options.duplicate));
+    // The language's numbers stop at 2^31 - 1; a larger seed is noted.
+    if (options.seed != 1)
+        session.recordLine((options.seed > 2147483647u ? "# --seed " : "fault seed ") + std::to_string(options.seed));
+    for (int device : options.offline)
+        session.recordLine("fault offline " + std::to_string(device));
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -83,8 +120,10 @@ int main(int argc, char** argv)
     // The scenario is read whole before anything runs, so that a bad line
     // stops the run before the component sees a single event.
     parsed_scenario scenario;
+    std::string scenarioText;
     if (!interactive) {
-        std::string text, error;
+        std::string& text = scenarioText;
+        std::string error;
         if (!readScenario(options.scenario, text, error)) {
             std::cerr << "panel_host: " << error << '\n';
             return 2;
@@ -162,19 +201,42 @@ int main(int argc, char** argv)
                   << "            layouts " << options.layouts << "\n";
     }
 
+    // --record: every line goes through the session, which keeps it. The
+    // file is written once now, so that a path that cannot be written stops
+    // the run before it starts.
+    session_recorder session(runner, interactive              ? "<terminal>"
+                                     : options.scenario == "-" ? "<stdin>"
+                                                               : options.scenario);
+    if (!options.record.empty()) {
+        if (!session.write(options.record, error)) {
+            std::cerr << "panel_host: --record: " << error << '\n';
+            return 2;
+        }
+        recordStartingFaults(options, session);
+    }
+
     int badLines = 0;
     if (interactive) {
         scenario_step create;
         create.kind = step_kind::create;
         create.file = "<terminal>";
         runner.run(create);
-        badLines = runInteractive(runner);
+        session.recordLine(options.dataGiven ? "create " + quotedScenarioWord(options.data) : "create");
+        badLines = runInteractive(session);
+    } else if (!options.record.empty()) {
+        for (std::string_view line : splitLines(scenarioText))
+            if (!session.runLine(line).keepGoing)
+                break;
     } else {
         for (const auto& step : scenario.steps)
             if (!runner.run(step))
                 break;
     }
+    // The final state is taken before the components are deleted.
+    bool recordWritten = options.record.empty() || session.write(options.record, error);
     runner.finish();
+    if (!recordWritten)
+        std::cerr << "panel_host: --record: " << error << '\n';
 
     const auto& failures = out.failures();
     bool failed = !failures.empty() || (options.strict && out.warnings() > 0);
@@ -191,5 +253,7 @@ int main(int argc, char** argv)
     if (options.strict && out.warnings() > 0)
         std::cerr << "panel_host: " << out.warnings() << " warnings (--strict)\n";
     (void)badLines;
+    if (!recordWritten)
+        return 2;
     return failed ? 1 : 0;
 }

@@ -86,6 +86,9 @@ int parseOptions(int argc, char** argv, host_options& options)
         ->capture_default_str();
     app.add_option("--offline", options.offline, "Fault: this device starts offline (may be repeated).")
         ->allow_extra_args(false);
+    app.add_option("--record", options.record,
+                   "Write the session to this file as a scenario: every line run, waits for the virtual time "
+                   "between, then expectations of the final state. \"panel_host FILE\" replays it.");
     app.footer(std::string("\n") + "Exit status: 0 when every expectation held, 1 when one failed or the\n"
                "component broke the host protocol, 2 for a bad option, a missing installation,\n"
                "a module that cannot be loaded or a scenario with bad lines.\n\n" +

@@ -28,6 +28,7 @@ struct host_options {
     int duplicate = 0;
     std::uint32_t seed = 1;
     std::vector<int> offline;
+    std::string record;  // write the session to this scenario file
 };
 
 // Reads the command line. Returns -1 to go on, or the exit status when the

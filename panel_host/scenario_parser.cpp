@@ -403,11 +403,77 @@ bool parseWords(const std::vector<std::string>& words, std::string_view raw, sce
         step.kind = step_kind::help;
         return true;
     }
+    if (verb == "use") {
+        r.usage("use NAME");
+        step.kind = step_kind::use_component;
+        if (!r.text(1, "component name", step.name))
+            return false;
+        if (!isComponentName(step.name)) {
+            message = "\"" + step.name + "\" is not a component name: a letter, then letters, digits, _ or -";
+            return false;
+        }
+        return r.atMost(2);
+    }
     message = "unknown line \"" + verb + "\" (try: help)";
     return false;
 }
 
+// "NAME: LINE": takes the name off the words; false, with the message set,
+// for a line that names no proper component or cannot address one.
+bool readComponentPrefix(std::vector<std::string>& words, scenario_step& step, std::string& message)
+{
+    const std::string& first = words.front();
+    if (first.size() < 2 || first.back() != ':')
+        return true;
+    std::string name = first.substr(0, first.size() - 1);
+    if (!isComponentName(name)) {
+        message = "\"" + name + "\" is not a component name: a letter, then letters, digits, _ or -";
+        return false;
+    }
+    if (words.size() < 2) {
+        message = "missing the line for component " + name + " (usage: NAME: LINE)";
+        return false;
+    }
+    words.erase(words.begin());
+    step.component = name;
+    return true;
+}
+
 }  // namespace
+
+bool isComponentName(std::string_view name)
+{
+    auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+    if (name.empty() || !letter(name.front()))
+        return false;
+    for (char c : name)
+        if (!letter(c) && !(c >= '0' && c <= '9') && c != '_' && c != '-')
+            return false;
+    return true;
+}
+
+bool addressesComponent(step_kind kind)
+{
+    switch (kind) {
+    case step_kind::create:
+    case step_kind::destroy:
+    case step_kind::set:
+    case step_kind::get:
+    case step_kind::param:
+    case step_kind::press:
+    case step_kind::revertive:
+    case step_kind::tick:
+    case step_kind::show_panel:
+    case step_kind::expect_sent:
+    case step_kind::expect_answer:
+    case step_kind::expect_property:
+    case step_kind::expect_enabled:
+    case step_kind::expect_timer:
+        return true;
+    default:
+        return false;
+    }
+}
 
 bool splitWords(std::string_view line, std::vector<std::string>& words, std::string& error)
 {
@@ -511,8 +577,14 @@ void scenario_parser::feed(std::string_view line, std::vector<scenario_step>& st
     step.file = file_;
     step.line = lineNumber_;
     bool block = false;
-    if (!parseWords(words, line, step, block, message, file_, lineNumber_)) {
+    if (!readComponentPrefix(words, step, message) ||
+        !parseWords(words, line, step, block, message, file_, lineNumber_)) {
         errors.push_back({file_, lineNumber_, message});
+        return;
+    }
+    if (!step.component.empty() && !addressesComponent(step.kind)) {
+        errors.push_back(
+            {file_, lineNumber_, "\"" + words.front() + "\" is a line of the facility: it takes no component name"});
         return;
     }
     if (block)
@@ -575,5 +647,10 @@ const char* scenarioLanguageSummary()
   expect enabled|disabled CONTROL [on PANEL]
   expect crosspoint DEVICE DESTINATION SOURCE
   expect timer ID running|stopped
+Several components (take/undo positions sharing the routers):
+  use NAME                             later lines address component NAME
+                                       (declared here; "main" is the first one)
+  NAME: LINE                           this line addresses component NAME,
+                                       e.g. B: create, B: press Take
 )";
 }

@@ -51,6 +51,7 @@ enum class step_kind {
     expect_crosspoint,  // expect crosspoint DEVICE DESTINATION SOURCE
     expect_timer,       // expect timer ID running|stopped
     help,               // help (interactive)
+    use_component,      // use NAME            (the component later lines address)
 };
 
 struct scenario_step {
@@ -68,6 +69,7 @@ struct scenario_step {
     bool flag = false;     // press force; expect enabled (true) / disabled (false); timer running
     std::vector<std::string> lines;  // expect sent / expect answer blocks
     std::shared_ptr<const scenario_step> inner;  // after: the scheduled step
+    std::string component;  // "NAME: line": the component this line addresses; empty: the current one
 
     std::string where() const { return file + ":" + std::to_string(line); }
 };
@@ -114,6 +116,15 @@ bool splitWords(std::string_view line, std::vector<std::string>& words, std::str
 // "250", "250ms", "3s", "1.5s" -> milliseconds. False for anything else or a
 // negative time.
 bool readTime(std::string_view text, std::int64_t& milliseconds);
+
+// Several components: "use NAME" makes NAME the component that later lines
+// address, and "NAME: LINE" addresses one line. Only the lines that speak
+// to a component (create, destroy, set, get, param, press, revertive,
+// tick, show PANEL and the expectations but crosspoint) take a name; the
+// facility's lines (route, rename, wait, fault ...) take none.
+bool addressesComponent(step_kind kind);
+// A component name: a letter, then letters, digits, '_' or '-'.
+bool isComponentName(std::string_view name);
 
 // The summary of every line the language knows, for "help" and --help.
 const char* scenarioLanguageSummary();

@@ -146,6 +146,32 @@ TEST(ScenarioParser, ReportsBadLinesWithFileAndLine)
     EXPECT_EQ(errorOf("expect sent\nHN 'x'\n"), "t.scn:1: block not closed: \"end\" missing");
 }
 
+TEST(ScenarioParser, ComponentNamesAddressALineOrTheLinesThatFollow)
+{
+    parsed_scenario parsed = parseScenario("B: create /x\nuse A-2\nB: expect sent\nRU 31\nend\npress Take\n", "t.scn");
+    ASSERT_TRUE(parsed.errors.empty()) << parsed.errors.front().message;
+    ASSERT_EQ(parsed.steps.size(), 4u);
+    EXPECT_EQ(parsed.steps[0].kind, step_kind::create);
+    EXPECT_EQ(parsed.steps[0].component, "B");
+    EXPECT_EQ(parsed.steps[0].text, "/x");
+    EXPECT_EQ(parsed.steps[1].kind, step_kind::use_component);
+    EXPECT_EQ(parsed.steps[1].name, "A-2");
+    EXPECT_EQ(parsed.steps[2].component, "B");
+    EXPECT_EQ(parsed.steps[2].lines, std::vector<std::string>{"RU 31"});
+    EXPECT_EQ(parsed.steps[3].component, "");
+
+    const std::pair<const char*, const char*> bad[] = {
+        {"B: route 31 1 2", "t.scn:1: \"route\" is a line of the facility: it takes no component name"},
+        {"B: expect crosspoint 31 1 2", "t.scn:1: \"expect\" is a line of the facility: it takes no component name"},
+        {"9x: create", "t.scn:1: \"9x\" is not a component name: a letter, then letters, digits, _ or -"},
+        {"B:", "t.scn:1: missing the line for component B (usage: NAME: LINE)"},
+        {"use", "t.scn:1: missing component name (usage: use NAME)"},
+        {"use a.b", "t.scn:1: \"a.b\" is not a component name: a letter, then letters, digits, _ or -"},
+    };
+    for (const auto& [line, message] : bad)
+        EXPECT_EQ(errorOf(line), message) << line;
+}
+
 TEST(ScenarioParser, GoesOnAfterABadLine)
 {
     parsed_scenario parsed = parseScenario("bogus\ncreate\nwait x\ndestroy\n", "t.scn");

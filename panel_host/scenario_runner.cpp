@@ -14,6 +14,9 @@ constexpr int maxDeliveriesAtOneMoment = 100000;
 // A fast timer and a long wait would print without end; one wait delivers
 // at most this many events.
 constexpr int maxDeliveriesInOneWait = 1000000;
+// A facility has a handful of take/undo positions; a view that lets anyone
+// name components must not grow without bound.
+constexpr std::size_t maxComponents = 64;
 
 std::string quoted(const std::string& text)
 {
@@ -65,16 +68,86 @@ std::string describeDifference(const std::vector<std::string>& expected, const s
 scenario_runner::scenario_runner(runner_settings settings, router_model& routers, transcript& out)
     : settings_(std::move(settings)), routers_(routers), out_(out)
 {
-    host_ = std::make_unique<simulated_host>(panels_, routers_, clock_, out_, settings_.layoutDir);
+    current_ = &declareComponent("main");
+    target_ = current_;
 }
 
 scenario_runner::~scenario_runner()
 {
-    // A run cut short still deletes the component before its module goes.
-    if (component_ != nullptr) {
-        delete component_;
-        component_ = nullptr;
+    // A run cut short still deletes the components before their module goes.
+    for (auto& component : components_)
+        if (component->object != nullptr) {
+            delete component->object;
+            component->object = nullptr;
+        }
+}
+
+runner_component* scenario_runner::findComponent(const std::string& name)
+{
+    for (auto& component : components_)
+        if (component->name == name)
+            return component.get();
+    return nullptr;
+}
+
+runner_component& scenario_runner::declareComponent(const std::string& name)
+{
+    if (runner_component* found = findComponent(name))
+        return *found;
+    // A scenario that names its components from the start has no "main":
+    // the first name it gives takes that place.
+    if (components_.size() == 1 && !firstUsed_ && components_.front()->object == nullptr) {
+        components_.front()->name = name;
+        return *components_.front();
     }
+    auto component = std::make_unique<runner_component>();
+    component->name = name;
+    component->clockOwner = static_cast<int>(components_.size());
+    component->host = std::make_unique<simulated_host>(component->panels, routers_, clock_, out_,
+                                                       settings_.layoutDir, component->clockOwner);
+    // One facility: the first link's faults and dice serve every link.
+    if (!components_.empty())
+        component->host->shareFaults(*components_.front()->host);
+    component->host->setRouteListener(
+        [this](device_model& device, int destination) { routeChanged(device, destination); });
+    components_.push_back(std::move(component));
+    return *components_.back();
+}
+
+runner_component* scenario_runner::ownerOf(int clockOwner)
+{
+    if (clockOwner < 0 || static_cast<std::size_t>(clockOwner) >= components_.size())
+        return nullptr;
+    return components_[static_cast<std::size_t>(clockOwner)].get();
+}
+
+std::string scenario_runner::label(const runner_component& of) const
+{
+    return components_.size() > 1 ? of.name + ": " : std::string();
+}
+
+void scenario_runner::routeChanged(device_model& device, int destination)
+{
+    routed_.emplace(device.number(), destination);
+    // Every component registered for the destination hears of the route,
+    // the one that made it among them.
+    for (auto& component : components_)
+        component->host->reportChange(device, destination);
+}
+
+std::vector<component_view> scenario_runner::components() const
+{
+    std::vector<component_view> views;
+    for (const auto& component : components_)
+        views.push_back({component->name, component->object != nullptr, &component->panels});
+    return views;
+}
+
+void scenario_runner::passTime(std::int64_t milliseconds)
+{
+    where_ = "clock";
+    advance(milliseconds);
+    out_.flush();
 }
 
 bool scenario_runner::openModule(std::string& error)
@@ -88,30 +161,33 @@ bool scenario_runner::openModule(std::string& error)
 
 void scenario_runner::fail(const std::string& text)
 {
-    std::string message = text;
+    std::string message = speaking_ != nullptr ? label(*speaking_) + text : text;
     while (!message.empty() && message.back() == '\n')
         message.pop_back();
     out_.failure(where_, message);
 }
 
-char* scenario_runner::deliver(std::intptr_t data, std::int32_t code)
+char* scenario_runner::deliver(runner_component& to, std::intptr_t data, std::int32_t code)
 {
-    char* result = component_->hostEvent(data, code);
-    checkAfterEvent();
+    runner_component* speaking = speaking_;
+    speaking_ = &to;
+    char* result = to.object->hostEvent(data, code);
+    checkAfterEvent(to);
+    speaking_ = speaking;
     return result;
 }
 
-void scenario_runner::checkAfterEvent()
+void scenario_runner::checkAfterEvent(runner_component& of)
 {
-    for (const auto& command : host_->takeUnreturnedAnswers())
+    for (const auto& command : of.host->takeUnreturnedAnswers())
         fail("the answer to " + quoted(command) + " was not given back (kind 5) before the event returned");
-    for (const auto& problem : host_->takeProblems())
+    for (const auto& problem : of.host->takeProblems())
         fail(problem);
 }
 
 bool scenario_runner::requireComponent(const scenario_step& step)
 {
-    if (component_ != nullptr)
+    if (target_->object != nullptr)
         return true;
     (void)step;
     fail("no component: the scenario must \"create\" it first");
@@ -162,7 +238,8 @@ void scenario_runner::handleItem(const clock_item& item)
 {
     switch (item.what) {
     case clock_item::kind::revertive: {
-        if (component_ == nullptr) {
+        runner_component* to = ownerOf(item.owner);
+        if (to == nullptr || to->object == nullptr) {
             out_.detail("revertive " + std::to_string(item.device) + "/" + std::to_string(item.destination) +
                         " dropped: no component");
             return;
@@ -173,19 +250,21 @@ void scenario_runner::handleItem(const clock_item& item)
                       " lost: the router is offline");
             return;
         }
-        out_.revertive(item.device, item.destination, item.source);
+        out_.revertive(item.device, item.destination, item.source, components_.size() > 1 ? to->name : "");
         revertiveRecord record{item.device, 0, item.destination, item.source};
-        deliver(reinterpret_cast<std::intptr_t>(&record), zelmEventRevertive);
+        deliver(*to, reinterpret_cast<std::intptr_t>(&record), zelmEventRevertive);
         return;
     }
-    case clock_item::kind::timer:
-        if (component_ == nullptr) {
-            clock_.stopTimer(item.timerId);
+    case clock_item::kind::timer: {
+        runner_component* to = ownerOf(item.owner);
+        if (to == nullptr || to->object == nullptr) {
+            clock_.stopTimer(item.timerId, item.owner);
             return;
         }
-        out_.event(clock_.now(), "tick of timer " + std::to_string(item.timerId));
-        deliver(static_cast<std::intptr_t>(item.timerId), zelmEventTimer);
+        out_.event(clock_.now(), label(*to) + "tick of timer " + std::to_string(item.timerId));
+        deliver(*to, static_cast<std::intptr_t>(item.timerId), zelmEventTimer);
         return;
+    }
     case clock_item::kind::action:
         runFacility(*item.action, true);
         return;
@@ -194,16 +273,17 @@ void scenario_runner::handleItem(const clock_item& item)
 
 void scenario_runner::parameter(const std::string& text)
 {
-    out_.event(clock_.now(), "parameter " + quoted(text), where_);
-    char* answer = deliver(reinterpret_cast<std::intptr_t>(text.c_str()), zelmEventParameter);
+    runner_component& to = *target_;
+    out_.event(clock_.now(), label(to) + "parameter " + quoted(text), where_);
+    char* answer = deliver(to, reinterpret_cast<std::intptr_t>(text.c_str()), zelmEventParameter);
     if (answer == nullptr) {
-        lastAnswer_.reset();
+        to.lastAnswer.reset();
         out_.detail("no answer");
     } else {
-        lastAnswer_ = std::string(answer);
-        out_.answer(*lastAnswer_);
+        to.lastAnswer = std::string(answer);
+        out_.answer(*to.lastAnswer);
         // The answer belongs to the component until it is handed back.
-        deliver(reinterpret_cast<std::intptr_t>(answer), zelmEventRelease);
+        deliver(to, reinterpret_cast<std::intptr_t>(answer), zelmEventRelease);
         out_.detail("answer given back (code 5)");
     }
     settle();
@@ -211,7 +291,8 @@ void scenario_runner::parameter(const std::string& text)
 
 void scenario_runner::create(const scenario_step& step)
 {
-    if (component_ != nullptr) {
+    runner_component& to = *target_;
+    if (to.object != nullptr) {
         fail("the component exists already; \"destroy\" it first");
         return;
     }
@@ -219,11 +300,11 @@ void scenario_runner::create(const scenario_step& step)
         fail("no module is loaded");
         return;
     }
-    usedData_ = step.hasText ? step.text : settings_.loadData;
-    out_.event(clock_.now(), "create the component, data " + quoted(usedData_), where_);
-    component_ = loader_.entry()(host_.get(), usedData_.c_str());
-    checkAfterEvent();
-    if (component_ == nullptr) {
+    to.usedData = step.hasText ? step.text : settings_.loadData;
+    out_.event(clock_.now(), label(to) + "create the component, data " + quoted(to.usedData), where_);
+    to.object = loader_.entry()(to.host.get(), to.usedData.c_str());
+    checkAfterEvent(to);
+    if (to.object == nullptr) {
         fail("load_zelm_client_script returned null");
         return;
     }
@@ -232,33 +313,41 @@ void scenario_runner::create(const scenario_step& step)
 
 void scenario_runner::destroy()
 {
-    out_.event(clock_.now(), "destroy the component", where_);
-    delete component_;
-    component_ = nullptr;
-    checkAfterEvent();
-    for (const auto& timer : clock_.timerIntervals())
-        out_.warning("timer " + std::to_string(timer.first) + " still runs after the component was destroyed");
-    std::vector<int> running;
-    for (const auto& timer : clock_.timerIntervals())
-        running.push_back(timer.first);
-    for (int id : running)
-        clock_.stopTimer(id);
+    runner_component& of = *target_;
+    out_.event(clock_.now(), label(of) + "destroy the component", where_);
+    delete of.object;
+    of.object = nullptr;
+    checkAfterEvent(of);
+    for (const auto& timer : clock_.timerIntervals(of.clockOwner))
+        out_.warning(label(of) + "timer " + std::to_string(timer.first) +
+                     " still runs after the component was destroyed");
+    for (const auto& timer : clock_.timerIntervals(of.clockOwner))
+        clock_.stopTimer(timer.first, of.clockOwner);
     // The host drops whatever registrations the component left behind.
-    for (const auto& entry : routers_.devices()) {
-        device_model* device = routers_.device(entry.first);
-        if (!device->registrations().empty()) {
-            out_.note("registrations of router " + std::to_string(entry.first) + " left behind; dropped");
-            device->unregisterAll();
-        }
+    std::vector<int> leftBehind;
+    for (const auto& entry : of.host->registrations())
+        if (!entry.second.empty())
+            leftBehind.push_back(entry.first);
+    for (int device : leftBehind) {
+        out_.note(label(of) + "registrations of router " + std::to_string(device) + " left behind; dropped");
+        of.host->dropRegistrations(device);
     }
-    clock_.dropPending();
+    // With the last component goes what was on its way, the scheduled
+    // facility lines too; with one of several only its revertives.
+    bool othersExist = false;
+    for (const auto& component : components_)
+        othersExist = othersExist || component->object != nullptr;
+    if (othersExist)
+        clock_.dropPendingFor(of.clockOwner);
+    else
+        clock_.dropPending();
 }
 
 std::string scenario_runner::substitute(const std::string& line) const
 {
     std::string out = line;
     const std::pair<const char*, const std::string*> names[] = {{"${layouts}", &settings_.layoutDir},
-                                                                 {"${data}", &usedData_}};
+                                                                 {"${data}", &target_->usedData}};
     for (const auto& name : names) {
         std::size_t at = 0;
         while ((at = out.find(name.first, at)) != std::string::npos) {
@@ -292,7 +381,7 @@ void scenario_runner::runFacility(const scenario_step& step, bool scheduled)
             out_.warning("route not made: " + std::string(describe(result)));
             return;
         }
-        host_->reportChange(*device, static_cast<int>(step.c));
+        routeChanged(*device, static_cast<int>(step.c));
         settle();
         return;
     }
@@ -309,36 +398,44 @@ void scenario_runner::runFacility(const scenario_step& step, bool scheduled)
             out_.note("device " + std::to_string(step.a) + " is offline: the change is not reported");
             return;
         }
-        if (component_ == nullptr)
+        bool anyComponent = false;
+        for (const auto& component : components_)
+            anyComponent = anyComponent || component->object != nullptr;
+        if (!anyComponent)
             return;
         // The name is stored in the record itself, past its declared end.
         std::size_t size = offsetof(databaseRecord, name) + step.text.size() + 1;
         std::vector<std::max_align_t> storage((size + sizeof(std::max_align_t) - 1) / sizeof(std::max_align_t));
         auto* record = reinterpret_cast<databaseRecord*>(storage.data());
+        if (record == nullptr)  // never (one element at least); tells the optimizer so
+            return;
         record->device = static_cast<std::int32_t>(step.a);
         record->database = static_cast<std::int32_t>(step.b);
         record->index = static_cast<std::int32_t>(step.c);
         record->reserved = 0;
         std::memcpy(reinterpret_cast<char*>(record) + offsetof(databaseRecord, name), step.text.c_str(),
                     step.text.size() + 1);
-        deliver(reinterpret_cast<std::intptr_t>(record), zelmEventDatabaseChange);
+        // Every component hears of the change, as every panel of the host does.
+        for (auto& component : components_)
+            if (component->object != nullptr)
+                deliver(*component, reinterpret_cast<std::intptr_t>(record), zelmEventDatabaseChange);
         settle();
         return;
     }
     case step_kind::fault_delay:
-        host_->faults().delay = step.time;
+        components_.front()->host->faults().delay = step.time;
         out_.note(prefix + "fault: revertives arrive " + formatTime(step.time) + " late");
         return;
     case step_kind::fault_drop:
-        host_->faults().dropPercent = static_cast<int>(step.a);
+        components_.front()->host->faults().dropPercent = static_cast<int>(step.a);
         out_.note(prefix + "fault: " + std::to_string(step.a) + "% of revertives are lost");
         return;
     case step_kind::fault_duplicate:
-        host_->faults().duplicatePercent = static_cast<int>(step.a);
+        components_.front()->host->faults().duplicatePercent = static_cast<int>(step.a);
         out_.note(prefix + "fault: " + std::to_string(step.a) + "% of revertives arrive twice");
         return;
     case step_kind::fault_seed:
-        host_->seed(static_cast<std::uint32_t>(step.a));
+        components_.front()->host->seed(static_cast<std::uint32_t>(step.a));
         out_.note(prefix + "fault: seed " + std::to_string(step.a));
         return;
     case step_kind::fault_offline:
@@ -355,7 +452,7 @@ void scenario_runner::runFacility(const scenario_step& step, bool scheduled)
         return;
     }
     case step_kind::fault_clear:
-        host_->faults() = facility_faults();
+        components_.front()->host->faults() = facility_faults();
         for (const auto& entry : routers_.devices())
             routers_.device(entry.first)->setOnline(true);
         out_.note(prefix + "faults cleared: every device online");
@@ -370,6 +467,30 @@ bool scenario_runner::run(const scenario_step& step)
 {
     where_ = step.where();
     failuresBefore_ = out_.failures().size();
+    target_ = current_;
+    speaking_ = nullptr;
+    const std::string& declared = step.kind == step_kind::use_component ? step.name
+                                  : step.kind == step_kind::create      ? step.component
+                                                                        : std::string();
+    if (!declared.empty() && findComponent(declared) == nullptr && components_.size() >= maxComponents) {
+        fail("the facility has " + std::to_string(maxComponents) + " components already; no more are made");
+        out_.flush();
+        return !settings_.stopOnFailure;
+    }
+    if (!step.component.empty()) {
+        target_ = step.kind == step_kind::create ? &declareComponent(step.component) : findComponent(step.component);
+        if (target_ == nullptr) {
+            target_ = current_;
+            fail("no component \"" + step.component + "\": \"use " + step.component + "\" or \"" + step.component +
+                 ": create\" first");
+            out_.flush();
+            return !settings_.stopOnFailure;
+        }
+    }
+    if (addressesComponent(step.kind))
+        speaking_ = target_;
+    if (target_ == components_.front().get() && addressesComponent(step.kind))
+        firstUsed_ = true;
     switch (step.kind) {
     case step_kind::create:
     case step_kind::destroy:
@@ -382,8 +503,10 @@ bool scenario_runner::run(const scenario_step& step)
     case step_kind::wait:
     case step_kind::revertive:
     case step_kind::tick:
-        // A step that can deliver events starts a new record of lines sent.
-        host_->clearSent();
+        // A step that can deliver events starts a new record of lines sent,
+        // for every component.
+        for (auto& component : components_)
+            component->host->clearSent();
         break;
     default:
         break;
@@ -412,8 +535,9 @@ bool scenario_runner::run(const scenario_step& step)
     case step_kind::press: {
         if (!requireComponent(step))
             break;
-        const panel_control* control = panels_.find(step.panel, step.name);
-        std::string what = "press " + quoted(step.name) + (step.panel == "1" ? "" : " on panel " + step.panel) +
+        const panel_control* control = target_->panels.find(step.panel, step.name);
+        std::string what = label(*target_) + "press " + quoted(step.name) +
+                           (step.panel == "1" ? "" : " on panel " + step.panel) +
                            (step.hasText ? " with " + quoted(step.text) : "");
         if (control != nullptr && !control->enabled && !step.flag) {
             out_.event(clock_.now(), what, where_);
@@ -426,7 +550,7 @@ bool scenario_runner::run(const scenario_step& step)
             out_.note("panel " + step.panel + " shows no control " + quoted(step.name) + "; delivered anyway");
         commandText text(step.hasText ? step.text.c_str() : nullptr);
         buttonRecord record{0, 0, step.panel.c_str(), step.name.c_str(), &text};
-        deliver(reinterpret_cast<std::intptr_t>(&record), zelmEventButton);
+        deliver(*target_, reinterpret_cast<std::intptr_t>(&record), zelmEventButton);
         settle();
         break;
     }
@@ -453,31 +577,32 @@ bool scenario_runner::run(const scenario_step& step)
         if (!requireComponent(step))
             break;
         out_.event(clock_.now(),
-                   "revertive from " + std::to_string(step.a) + ": destination " + std::to_string(step.b) +
-                       " carries source " + std::to_string(step.c),
+                   label(*target_) + "revertive from " + std::to_string(step.a) + ": destination " +
+                       std::to_string(step.b) + " carries source " + std::to_string(step.c),
                    where_);
         revertiveRecord record{static_cast<std::int32_t>(step.a), 0, static_cast<std::int32_t>(step.b),
                                static_cast<std::int32_t>(step.c)};
-        deliver(reinterpret_cast<std::intptr_t>(&record), zelmEventRevertive);
+        deliver(*target_, reinterpret_cast<std::intptr_t>(&record), zelmEventRevertive);
         settle();
         break;
     }
     case step_kind::tick:
         if (!requireComponent(step))
             break;
-        out_.event(clock_.now(), "tick of timer " + std::to_string(step.a), where_);
-        deliver(static_cast<std::intptr_t>(step.a), zelmEventTimer);
+        out_.event(clock_.now(), label(*target_) + "tick of timer " + std::to_string(step.a), where_);
+        deliver(*target_, static_cast<std::intptr_t>(step.a), zelmEventTimer);
         settle();
         break;
     case step_kind::show_panel: {
         if (!settings_.picture)
             break;
-        const panel_layout* layout = panels_.panel(step.panel);
+        const panel_layout* layout = target_->panels.panel(step.panel);
         if (layout == nullptr) {
-            out_.note("panel " + step.panel + " is not shown");
+            out_.note(label(*target_) + "panel " + step.panel + " is not shown");
             break;
         }
-        out_.block(drawPanel(step.panel, *layout, settings_.pictureStyle));
+        std::string title = components_.size() > 1 ? step.panel + " of " + target_->name : step.panel;
+        out_.block(drawPanel(title, *layout, settings_.pictureStyle));
         break;
     }
     case step_kind::show_router: {
@@ -496,6 +621,12 @@ bool scenario_runner::run(const scenario_step& step)
         break;
     case step_kind::help:
         out_.block(scenarioLanguageSummary());
+        break;
+    case step_kind::use_component:
+        if (step.name == components_.front()->name)
+            firstUsed_ = true;
+        current_ = &declareComponent(step.name);
+        out_.note("lines without a name now address component " + current_->name);
         break;
     case step_kind::expect_sent:
     case step_kind::expect_answer:
@@ -518,26 +649,27 @@ void scenario_runner::expect(const scenario_step& step)
         std::vector<std::string> expected;
         for (const auto& line : step.lines)
             expected.push_back(substitute(line));
-        const auto& actual = host_->sent();
+        const auto& actual = target_->host->sent();
         if (expected != actual)
             fail("the last step sent other lines than expected:\n" + describeDifference(expected, actual));
         return;
     }
     case step_kind::expect_answer: {
+        const std::optional<std::string>& lastAnswer = target_->lastAnswer;
         if (!step.hasText) {
-            if (lastAnswer_)
-                fail("expected no answer, got " + quoted(*lastAnswer_));
+            if (lastAnswer)
+                fail("expected no answer, got " + quoted(*lastAnswer));
             return;
         }
         std::string expected = substitute(joinLines(step.lines));
-        if (!lastAnswer_)
+        if (!lastAnswer)
             fail("expected the answer " + quoted(expected) + ", got none (null)");
-        else if (*lastAnswer_ != expected)
-            fail("expected the answer " + quoted(expected) + ", got " + quoted(*lastAnswer_));
+        else if (*lastAnswer != expected)
+            fail("expected the answer " + quoted(expected) + ", got " + quoted(*lastAnswer));
         return;
     }
     case step_kind::expect_property: {
-        const panel_control* control = panels_.find(step.panel, step.name);
+        const panel_control* control = target_->panels.find(step.panel, step.name);
         if (control == nullptr) {
             fail("panel " + step.panel + " shows no control " + quoted(step.name));
             return;
@@ -551,7 +683,7 @@ void scenario_runner::expect(const scenario_step& step)
         return;
     }
     case step_kind::expect_enabled: {
-        const panel_control* control = panels_.find(step.panel, step.name);
+        const panel_control* control = target_->panels.find(step.panel, step.name);
         if (control == nullptr)
             fail("panel " + step.panel + " shows no control " + quoted(step.name));
         else if (control->enabled != step.flag)
@@ -574,7 +706,7 @@ void scenario_runner::expect(const scenario_step& step)
         return;
     }
     case step_kind::expect_timer: {
-        bool running = clock_.timerRunning(static_cast<int>(step.a));
+        bool running = clock_.timerRunning(static_cast<int>(step.a), target_->clockOwner);
         if (running != step.flag)
             fail("timer " + std::to_string(step.a) + ": expected " + (step.flag ? "running" : "stopped") + ", is " +
                  (running ? "running" : "stopped"));
@@ -588,9 +720,14 @@ void scenario_runner::expect(const scenario_step& step)
 void scenario_runner::finish()
 {
     where_ = "end of run";
-    if (component_ != nullptr) {
-        host_->clearSent();
-        destroy();
-    }
+    for (auto& component : components_)
+        if (component->object != nullptr) {
+            target_ = component.get();
+            speaking_ = target_;
+            component->host->clearSent();
+            destroy();
+        }
+    speaking_ = nullptr;
+    target_ = current_;
     out_.flush();
 }

@@ -4,12 +4,23 @@
 // with code 5, runs the virtual clock, and checks a scenario's
 // expectations. Failures are reported through the transcript with the
 // scenario's file:line.
+//
+// A facility may hold several components of the module (take/undo
+// positions), each with a name, its own host link, panels, answers and
+// timers, all on the same routers and clock. A scenario that names none
+// has the one component "main", and its transcript reads as it always
+// did; once a second is named ("use B", "B: create"), events, pictures and
+// failures carry the component's name. A scenario that names a component
+// before any line addressed "main" renames it: "A: create", "B: create"
+// make two components, A and B.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "module_loader.h"
@@ -30,6 +41,24 @@ struct runner_settings {
     picture_style pictureStyle;
 };
 
+// One component of the facility as the runner holds it.
+struct runner_component {
+    std::string name;  // "main" for the first
+    int clockOwner = 0;  // its timers and revertives on the shared clock
+    panel_model panels;
+    std::unique_ptr<simulated_host> host;
+    zelm_client_callback* object = nullptr;  // null before "create" and after "destroy"
+    std::string usedData;
+    std::optional<std::string> lastAnswer;
+};
+
+// What a view of the facility needs to know of one component.
+struct component_view {
+    std::string name;
+    bool exists = false;
+    const panel_model* panels = nullptr;
+};
+
 class scenario_runner {
 public:
     scenario_runner(runner_settings settings, router_model& routers, transcript& out);
@@ -48,17 +77,34 @@ public:
     // leftovers (unreturned answers, running timers).
     void finish();
 
-    bool componentExists() const { return component_ != nullptr; }
-    simulated_host& host() { return *host_; }
+    // The current component: the one lines without a name address.
+    bool componentExists() const { return current_->object != nullptr; }
+    simulated_host& host() { return *current_->host; }
     virtual_clock& clock() { return clock_; }
-    panel_model& panels() { return panels_; }
-    const std::optional<std::string>& lastAnswer() const { return lastAnswer_; }
+    const router_model& routers() const { return routers_; }
+    panel_model& panels() { return current_->panels; }
+    const std::optional<std::string>& lastAnswer() const { return current_->lastAnswer; }
+    const std::string& currentComponent() const { return current_->name; }
     std::size_t failureCount() const { return out_.failures().size(); }
     int expectationsChecked() const { return expectations_; }
 
+    // Every component declared so far, in order of declaration ("main" first).
+    std::vector<component_view> components() const;
+    // Crosspoints that components ("RC") or other controllers ("route")
+    // routed during the run, as (device, destination), in order.
+    const std::set<std::pair<int, int>>& routedCrosspoints() const { return routed_; }
+    // Lets virtual time pass as "wait" does, for a clock that follows the
+    // wall or a view's step button.
+    void passTime(std::int64_t milliseconds);
+
 private:
-    char* deliver(std::intptr_t data, std::int32_t code);
-    void checkAfterEvent();
+    char* deliver(runner_component& to, std::intptr_t data, std::int32_t code);
+    void checkAfterEvent(runner_component& of);
+    runner_component* findComponent(const std::string& name);
+    runner_component& declareComponent(const std::string& name);
+    runner_component* ownerOf(int clockOwner);
+    std::string label(const runner_component& of) const;
+    void routeChanged(device_model& device, int destination);
     void settle();
     void advance(std::int64_t milliseconds);
     void handleItem(const clock_item& item);
@@ -74,13 +120,14 @@ private:
     runner_settings settings_;
     router_model& routers_;
     transcript& out_;
-    panel_model panels_;
     virtual_clock clock_;
-    std::unique_ptr<simulated_host> host_;
     module_loader loader_;
-    zelm_client_callback* component_ = nullptr;
-    std::string usedData_;
-    std::optional<std::string> lastAnswer_;
+    std::vector<std::unique_ptr<runner_component>> components_;
+    runner_component* current_ = nullptr;   // what lines without a name address
+    runner_component* target_ = nullptr;    // what the step being run addresses
+    runner_component* speaking_ = nullptr;  // whose name failures carry now
+    std::set<std::pair<int, int>> routed_;
+    bool firstUsed_ = false;  // a line addressed the first component ("main")
     std::string where_;  // file:line of the step being run
     std::size_t failuresBefore_ = 0;
     int expectations_ = 0;

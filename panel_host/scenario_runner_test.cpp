@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <sstream>
 
+#include "session_recorder.h"
 #include "temp_installation.h"
 
 namespace {
@@ -83,6 +85,67 @@ protected:
     runner_settings settings;
 };
 
+// A session driven line by line, as the prompt and the browser view drive
+// it, with two components and a clock that moved between steps, is written
+// as a scenario; replayed on the facility as it was, it passes.
+TEST_F(ScenarioRunner, ARecordedSessionReplaysGreen)
+{
+    const std::string path = ::testing::TempDir() + "panel_host_recorded.scn";
+    std::string error;
+    {
+        scenario_runner runner(settings, routers, out);
+        ASSERT_TRUE(runner.openModule(error)) << error;
+        session_recorder session(runner, "<browser>");
+        session.start();
+        for (const char* line : {"A: create", "B: create", "use A", "set matrixobject MTX", "set uselevels 1",
+                                 "B: set matrixobject MTX", "B: set uselevels 1", "set srcpkg 1", "set destpkg 3",
+                                 "expect sent", "  ET 1", "end", "bogus", "help", "C: press Take"})
+            session.runLine(line);
+        runner.passTime(1500);
+        EXPECT_EQ(session.runLine("press Take").stepsRun, 1);
+        EXPECT_EQ(session.runLine("B: expect text Src_UL1 \"\"").failures, 0u);
+        EXPECT_EQ(runner.failureCount(), 2u);  // the wrong "expect sent", component C
+        // B arms Take and the time after the last step runs it out.
+        session.runLine("B: set srcpkg 2");
+        session.runLine("B: set destpkg 4");
+        runner.passTime(11000);
+        ASSERT_TRUE(session.write(path, error)) << error;
+        EXPECT_FALSE(session.write(::testing::TempDir() + "no/such/folder/x.scn", error));
+        runner.finish();
+    }
+    std::ifstream in(path);
+    std::ostringstream file;
+    file << in.rdbuf();
+    const std::string recorded = file.str();
+    EXPECT_EQ(recorded.substr(0, recorded.find("expect enabled")),
+              "# Recorded by panel_host: the steps as they were taken, the virtual time\n"
+              "# between them as waits, then the state at the end. Replay: panel_host FILE\n"
+              "A: create\nB: create\nuse A\nset matrixobject MTX\nset uselevels 1\n"
+              "B: set matrixobject MTX\nB: set uselevels 1\nset srcpkg 1\nset destpkg 3\n"
+              "# failed here, so not replayed:\n#   expect sent\n#     ET 1\n#   end\n"
+              "# failed here, so not replayed:\n#   C: press Take\n"
+              "wait 1500ms\npress Take\nB: expect text Src_UL1 \"\"\nB: set srcpkg 2\nB: set destpkg 4\nwait 11s\n"
+              "\n# The state at the end of the recording.\nA: ");
+    for (const char* line : {"A: expect text Src_UL1 \"VTR 1\"\n", "A: expect enabled Undo\n",
+                             "B: expect text Src_L1 \"CAM 2\"\n", "B: expect disabled Take\n",
+                             "expect crosspoint 31 3 1\n"})
+        EXPECT_NE(recorded.find(line), std::string::npos) << line;
+
+    router_model atStart;
+    ASSERT_TRUE(atStart.load(sourceDir() + "/examples/installation/SYS/config/system", error)) << error;
+    std::ostringstream replayText;
+    transcript replayOut(replayText, transcript_style{1, false, false});
+    scenario_runner replay(settings, atStart, replayOut);
+    ASSERT_TRUE(replay.openModule(error)) << error;
+    parsed_scenario parsed = parseScenario(recorded, path);
+    ASSERT_TRUE(parsed.errors.empty()) << parsed.errors.front().message;
+    for (const auto& step : parsed.steps)
+        replay.run(step);
+    replay.finish();
+    EXPECT_TRUE(replayOut.failures().empty()) << replayText.str();
+    EXPECT_GT(replay.expectationsChecked(), 40);
+}
+
 TEST_F(ScenarioRunner, RefusesModulesItCannotUse)
 {
     settings.modulePath = binDir() + "/panel_host_no_export" + suffix;
@@ -155,6 +218,27 @@ TEST_F(ScenarioRunner, StepsThatNeedAComponentFailWithoutOne)
                                   "t.scn:1: no component: the scenario must \"create\" it first",
                                   "t.scn:2: no component: the scenario must \"create\" it first",
                                   "t.scn:4: the component exists already; \"destroy\" it first"}));
+}
+
+TEST_F(ScenarioRunner, TheFirstNameGivenTakesThePlaceOfMainAndTheNumberIsBounded)
+{
+    scenario_runner runner(settings, routers, out);
+    std::string error;
+    ASSERT_TRUE(runner.openModule(error));
+    std::string lines = "A: create\nB: press Take\n";
+    for (int i = 2; i <= 65; ++i)
+        lines += "use C" + std::to_string(i) + "\n";
+    run(runner, lines + "B: tick 1\n");
+    std::vector<component_view> components = runner.components();
+    ASSERT_EQ(components.size(), 64u);
+    EXPECT_EQ(components[0].name, "A");  // the first name given takes the place of "main"
+    EXPECT_TRUE(components[0].exists);
+    EXPECT_FALSE(components[1].exists);
+    EXPECT_EQ(runner.currentComponent(), "C64");
+    EXPECT_EQ(out.failures(), (std::vector<std::string>{
+                                  "t.scn:2: no component \"B\": \"use B\" or \"B: create\" first",
+                                  "t.scn:66: the facility has 64 components already; no more are made",
+                                  "t.scn:67: no component \"B\": \"use B\" or \"B: create\" first"}));
 }
 
 TEST_F(ScenarioRunner, NameChangesCarryTheNameInTheRecord)

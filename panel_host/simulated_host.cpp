@@ -14,9 +14,21 @@ std::string resolveLayoutPath(const std::string& file, const std::string& layout
 }
 
 simulated_host::simulated_host(panel_model& panels, router_model& routers, virtual_clock& clock, transcript& out,
-                               std::string layoutDir)
-    : panels_(panels), routers_(routers), clock_(clock), out_(out), layoutDir_(std::move(layoutDir))
+                               std::string layoutDir, int clockOwner)
+    : panels_(panels), routers_(routers), clock_(clock), out_(out), layoutDir_(std::move(layoutDir)),
+      clockOwner_(clockOwner)
 {
+}
+
+bool simulated_host::isRegistered(int device, int destination) const
+{
+    auto found = registrations_.find(device);
+    if (found == registrations_.end())
+        return false;
+    for (const auto& range : found->second)
+        if (destination >= range.first && destination <= range.second)
+            return true;
+    return false;
 }
 
 simulated_host::~simulated_host() = default;
@@ -167,8 +179,8 @@ const char* simulated_host::handle(const std::string& line)
         if (!numbers(word, args, args.size(), values))
             return nullptr;
         if (args.size() == 2 && values[1] > 0) {
-            clock_.startTimer(values[0], values[1]);
-        } else if (!clock_.stopTimer(values[0])) {
+            clock_.startTimer(values[0], values[1], clockOwner_);
+        } else if (!clock_.stopTimer(values[0], clockOwner_)) {
             note("timer " + std::to_string(values[0]) + " was not running");
         }
         return nullptr;
@@ -198,7 +210,10 @@ const char* simulated_host::handle(const std::string& line)
                        " to destination " + std::to_string(values[2]) + ": " + describe(result));
             return nullptr;
         }
-        reportChange(*device, values[2]);
+        if (routeListener_)
+            routeListener_(*device, values[2]);
+        else
+            reportChange(*device, values[2]);
         return nullptr;
     }
     if (word == "RN") {
@@ -230,7 +245,10 @@ const char* simulated_host::handle(const std::string& line)
         if (values[1] > values[2])
             warn(word + ": empty range " + std::to_string(values[1]) + " to " + std::to_string(values[2]));
         if (word == "RR") {
-            device->registerRange(values[1], values[2], add);
+            auto& ranges = registrations_[device->number()];
+            if (!add)
+                ranges.clear();
+            ranges.emplace_back(values[1], values[2]);
             if (values[2] > device->destinations())
                 note("router " + std::to_string(values[0]) + " has only " +
                         std::to_string(device->destinations()) + " destinations");
@@ -249,7 +267,7 @@ const char* simulated_host::handle(const std::string& line)
         device_model* device = nullptr;
         if (!deviceFor(word, number, device, true))
             return nullptr;
-        device->unregisterAll();
+        registrations_.erase(device->number());
         return nullptr;
     }
     return nullptr;
@@ -314,7 +332,7 @@ void simulated_host::giveBack(const char* text)
 
 void simulated_host::reportChange(device_model& device, int destination)
 {
-    if (!device.online() || !device.isRegistered(destination))
+    if (!device.online() || !isRegistered(device.number(), destination))
         return;
     queueRevertive(device.number(), destination, *device.crosspoint(destination));
     if (remarks_ == nullptr)
@@ -323,18 +341,18 @@ void simulated_host::reportChange(device_model& device, int destination)
 
 void simulated_host::queueRevertive(int device, int destination, int source)
 {
-    auto roll = [this] { return static_cast<int>(random_() % 100u); };
-    if (faults_.dropPercent > 0 && roll() < faults_.dropPercent) {
+    auto roll = [this] { return static_cast<int>((*random_)() % 100u); };
+    if (faults_->dropPercent > 0 && roll() < faults_->dropPercent) {
         out_.detail("fault: revertive " + std::to_string(device) + "/" + std::to_string(destination) + " lost");
         ++lost_;
         return;
     }
-    clock_.scheduleRevertive(faults_.delay, device, destination, source);
-    if (faults_.duplicatePercent > 0 && roll() < faults_.duplicatePercent) {
+    clock_.scheduleRevertive(faults_->delay, device, destination, source, clockOwner_);
+    if (faults_->duplicatePercent > 0 && roll() < faults_->duplicatePercent) {
         out_.detail("fault: revertive " + std::to_string(device) + "/" + std::to_string(destination) +
                     " duplicated");
         ++duplicated_;
-        clock_.scheduleRevertive(faults_.delay, device, destination, source);
+        clock_.scheduleRevertive(faults_->delay, device, destination, source, clockOwner_);
     }
 }
 

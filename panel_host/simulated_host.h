@@ -9,9 +9,18 @@
 // reports any that did not, and send() reports give-backs of texts never
 // handed out or handed back twice. The "PS" answer is only tested for null
 // by components and never given back.
+//
+// Several components of one facility each get a host link of their own
+// (their own panels, answers, registrations and timers, the timers under
+// the link's owner number on the shared clock); the routers, the faults and
+// their dice are shared. A route one link makes goes to the route listener,
+// which reports it to every link (reportChange), so every component
+// registered for the destination hears of it.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
 #include <random>
 #include <set>
@@ -34,7 +43,7 @@ struct facility_faults {
 class simulated_host final : public zelm_host_link {
 public:
     simulated_host(panel_model& panels, router_model& routers, virtual_clock& clock, transcript& out,
-                   std::string layoutDir);
+                   std::string layoutDir, int clockOwner = 0);
     ~simulated_host();
     simulated_host(const simulated_host&) = delete;
     simulated_host& operator=(const simulated_host&) = delete;
@@ -48,8 +57,27 @@ public:
     const std::vector<std::string>& notices() const { return notices_; }
 
     // Faults. The seed makes drops and duplicates repeatable.
-    facility_faults& faults() { return faults_; }
-    void seed(std::uint32_t value) { random_.seed(value); }
+    facility_faults& faults() { return *faults_; }
+    void seed(std::uint32_t value) { random_->seed(value); }
+    // From now on this link uses the faults and dice of `facility`.
+    void shareFaults(simulated_host& facility)
+    {
+        faults_ = facility.faults_;
+        random_ = facility.random_;
+    }
+
+    // Called for every route this link made ("RC"), instead of reporting
+    // the change to this link alone.
+    void setRouteListener(std::function<void(device_model&, int destination)> listener)
+    {
+        routeListener_ = std::move(listener);
+    }
+
+    // Registrations ("RR", "RU") of this link: device -> destination ranges.
+    const std::map<int, std::vector<std::pair<int, int>>>& registrations() const { return registrations_; }
+    bool isRegistered(int device, int destination) const;
+    void dropRegistrations(int device) { registrations_.erase(device); }
+    int clockOwner() const { return clockOwner_; }
 
     // A destination's source changed (by the component or by another
     // controller): queues its revertive when the destination is registered
@@ -90,8 +118,13 @@ private:
     virtual_clock& clock_;
     transcript& out_;
     std::string layoutDir_;
-    facility_faults faults_;
-    std::mt19937 random_{1};
+    int clockOwner_ = 0;
+    facility_faults ownFaults_;
+    std::mt19937 ownRandom_{1};
+    facility_faults* faults_ = &ownFaults_;
+    std::mt19937* random_ = &ownRandom_;
+    std::function<void(device_model&, int)> routeListener_;
+    std::map<int, std::vector<std::pair<int, int>>> registrations_;
 
     struct answer_block {
         std::unique_ptr<char[]> text;

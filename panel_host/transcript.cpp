@@ -107,19 +107,20 @@ void transcript::answer(const std::string& text)
     }
 }
 
-void transcript::revertive(int device, int destination, int source)
+void transcript::revertive(int device, int destination, int source, const std::string& to)
 {
     if (style_.verbosity < 1)
         return;
     if (style_.verbosity >= 2) {
         flushRevertives();
         out_ << "            " << paint(std::string(style_.unicode ? "⇠ " : "<- ") + "revertive", ansi::magenta)
-             << " device " << device << ": destination " << destination << " carries source " << source << '\n';
+             << " device " << device << (to.empty() ? std::string() : " to " + to) << ": destination "
+             << destination << " carries source " << source << '\n';
         return;
     }
-    if (!revertives_.empty() && revertives_.back().device != device)
+    if (!revertives_.empty() && (revertives_.back().device != device || revertives_.back().to != to))
         flushRevertives();
-    revertives_.push_back({device, destination, source});
+    revertives_.push_back({device, destination, source, to});
 }
 
 void transcript::flushRevertives()
@@ -131,7 +132,8 @@ void transcript::flushRevertives()
     const std::size_t shown = 12;
     std::ostringstream line;
     line << (style_.unicode ? "⇠ " : "<- ") << (revertives_.size() == 1 ? "revertive" : "revertives") << " from "
-         << revertives_.front().device << ":";
+         << revertives_.front().device
+         << (revertives_.front().to.empty() ? std::string() : " to " + revertives_.front().to) << ":";
     std::string pairs;
     for (std::size_t i = 0; i < revertives_.size() && i < shown; ++i)
         pairs += " " + std::to_string(revertives_[i].destination) + (style_.unicode ? "←" : "<") +

@@ -27,7 +27,8 @@ public:
     // answered ("" for commands without an answer).
     void command(const std::string& line, const std::string& answer);
     void answer(const std::string& text);  // the component's answer to a parameter request
-    void revertive(int device, int destination, int source);
+    // `to` names the component it went to, where several share the routers.
+    void revertive(int device, int destination, int source, const std::string& to = std::string());
     void note(const std::string& text);     // shown at verbosity 1 and up
     void detail(const std::string& text);   // shown at verbosity 2 only
     void warning(const std::string& text);
@@ -49,6 +50,7 @@ private:
     transcript_style style_;
     struct pending {
         int device, destination, source;
+        std::string to;
     };
     std::vector<pending> revertives_;
     std::vector<std::string> failures_;

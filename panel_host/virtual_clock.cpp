@@ -1,30 +1,48 @@
 #include "virtual_clock.h"
 
-void virtual_clock::startTimer(int id, int interval)
+void virtual_clock::startTimer(int id, int interval, int owner)
 {
     if (interval <= 0) {
-        stopTimer(id);
+        stopTimer(id, owner);
         return;
     }
-    timers_[id] = timer{now_ + interval, order_++};
-    intervals_[id] = interval;
+    timers_[{owner, id}] = timer{now_ + interval, order_++};
+    intervals_[{owner, id}] = interval;
 }
 
-bool virtual_clock::stopTimer(int id)
+bool virtual_clock::stopTimer(int id, int owner)
 {
-    intervals_.erase(id);
-    return timers_.erase(id) != 0;
+    intervals_.erase({owner, id});
+    return timers_.erase({owner, id}) != 0;
 }
 
-std::optional<int> virtual_clock::timerInterval(int id) const
+std::optional<int> virtual_clock::timerInterval(int id, int owner) const
 {
-    auto found = intervals_.find(id);
+    auto found = intervals_.find({owner, id});
     if (found == intervals_.end())
         return std::nullopt;
     return static_cast<int>(found->second);
 }
 
-void virtual_clock::scheduleRevertive(std::int64_t delay, int device, int destination, int source)
+std::map<int, std::int64_t> virtual_clock::timerIntervals(int owner) const
+{
+    std::map<int, std::int64_t> running;
+    for (const auto& entry : intervals_)
+        if (entry.first.first == owner)
+            running.emplace(entry.first.second, entry.second);
+    return running;
+}
+
+void virtual_clock::dropPendingFor(int owner)
+{
+    for (auto it = items_.begin(); it != items_.end();)
+        if (it->second.what == clock_item::kind::revertive && it->second.owner == owner)
+            it = items_.erase(it);
+        else
+            ++it;
+}
+
+void virtual_clock::scheduleRevertive(std::int64_t delay, int device, int destination, int source, int owner)
 {
     clock_item item;
     item.what = clock_item::kind::revertive;
@@ -33,6 +51,7 @@ void virtual_clock::scheduleRevertive(std::int64_t delay, int device, int destin
     item.device = device;
     item.destination = destination;
     item.source = source;
+    item.owner = owner;
     items_.emplace(std::make_pair(item.due, item.order), item);
 }
 
@@ -70,7 +89,8 @@ std::optional<clock_item> virtual_clock::next(std::int64_t limit)
         item.what = clock_item::kind::timer;
         item.due = t.next;
         item.order = t.order;
-        item.timerId = earliestTimer->first;
+        item.owner = earliestTimer->first.first;
+        item.timerId = earliestTimer->first.second;
         now_ = t.next;
         t.next += intervals_[earliestTimer->first];
         t.order = order_++;

@@ -7,12 +7,18 @@
 // a time in order of due time, items due at the same moment in the order
 // they were scheduled, timers before others at the same moment when the
 // timer was due first.
+//
+// Several components may share one clock: each has an owner number, and its
+// timers and the revertives on their way to it carry that number. Timer 1
+// of owner 0 and timer 1 of owner 2 are different timers. Owner 0 is the
+// default, so a single component never names one.
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
+#include <utility>
 
 struct scenario_step;
 
@@ -25,6 +31,8 @@ struct clock_item {
     int device = 0, destination = 0, source = 0;
     // timer
     int timerId = 0;
+    // revertive and timer: the component it is for
+    int owner = 0;
     // action
     std::shared_ptr<const scenario_step> action;
 };
@@ -35,14 +43,15 @@ public:
 
     // "ET id interval": (re)starts a periodic timer, first tick one interval
     // from now. An interval of 0 or less stops it.
-    void startTimer(int id, int interval);
+    void startTimer(int id, int interval, int owner = 0);
     // False when it was not running.
-    bool stopTimer(int id);
-    bool timerRunning(int id) const { return timers_.count(id) != 0; }
-    std::optional<int> timerInterval(int id) const;
-    const std::map<int, std::int64_t>& timerIntervals() const { return intervals_; }
+    bool stopTimer(int id, int owner = 0);
+    bool timerRunning(int id, int owner = 0) const { return timers_.count({owner, id}) != 0; }
+    std::optional<int> timerInterval(int id, int owner = 0) const;
+    // The running timers of one owner, id -> interval, in order of id.
+    std::map<int, std::int64_t> timerIntervals(int owner = 0) const;
 
-    void scheduleRevertive(std::int64_t delay, int device, int destination, int source);
+    void scheduleRevertive(std::int64_t delay, int device, int destination, int source, int owner = 0);
     void scheduleAction(std::int64_t delay, std::shared_ptr<const scenario_step> action);
 
     // The earliest item due at or before `limit`, with the clock moved to
@@ -56,6 +65,8 @@ public:
     // Forgets revertives and actions (not timers), e.g. when the component
     // goes away.
     void dropPending() { items_.clear(); }
+    // Forgets the revertives on their way to one owner only.
+    void dropPendingFor(int owner);
 
 private:
     struct timer {
@@ -64,7 +75,8 @@ private:
     };
     std::int64_t now_ = 0;
     std::uint64_t order_ = 0;
-    std::map<int, timer> timers_;
-    std::map<int, std::int64_t> intervals_;
+    // Keyed by (owner, id).
+    std::map<std::pair<int, int>, timer> timers_;
+    std::map<std::pair<int, int>, std::int64_t> intervals_;
     std::multimap<std::pair<std::int64_t, std::uint64_t>, clock_item> items_;
 };

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,26 @@ TEST(VirtualClock, RevertivesComeInOrderOfDueTimeThenOfScheduling)
     EXPECT_EQ(drain(clock, 0), (std::vector<std::string>{"0:rev31/2=5", "0:rev32/3=6", "0:rev33/4=7"}));
     clock.startTimer(9, 500);
     EXPECT_EQ(drain(clock, 500), (std::vector<std::string>{"500:rev31/1=4", "500:tick9"}));
+}
+
+TEST(VirtualClock, OwnersHaveTimersAndRevertivesOfTheirOwn)
+{
+    virtual_clock clock;
+    clock.startTimer(1, 1000);
+    clock.startTimer(1, 400, 2);  // the same id, another component's timer
+    clock.scheduleRevertive(0, 31, 3, 1, 2);
+    clock.scheduleRevertive(0, 31, 3, 1);
+    clock.dropPendingFor(2);
+    EXPECT_EQ(clock.pending(), 1u);
+    EXPECT_EQ(clock.timerIntervals(2), (std::map<int, std::int64_t>{{1, 400}}));
+    std::vector<std::string> seen;
+    while (auto item = clock.next(1000))
+        seen.push_back(std::to_string(item->owner) + (item->what == clock_item::kind::timer ? ":tick@" : ":rev@") +
+                       std::to_string(item->due));
+    EXPECT_EQ(seen, (std::vector<std::string>{"0:rev@0", "2:tick@400", "2:tick@800", "0:tick@1000"}));
+    EXPECT_TRUE(clock.stopTimer(1, 2));
+    EXPECT_TRUE(clock.timerRunning(1));
+    EXPECT_FALSE(clock.timerRunning(1, 2));
 }
 
 TEST(VirtualClock, NothingDueLeavesTheClockWhereItIs)
