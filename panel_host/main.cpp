@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <sstream>
+#include <vector>
 #include <string>
 
 #if defined(_WIN32)
@@ -20,6 +20,7 @@
 #include "router_model.h"
 #include "scenario_parser.h"
 #include "scenario_runner.h"
+#include "terminal_text.h"
 #include "transcript.h"
 
 namespace fs = std::filesystem;
@@ -35,22 +36,40 @@ void setVariable(const char* name, const std::string& value)
 #endif
 }
 
+// Reads a scenario file, or standard input for "-", whole: it is checked
+// before anything runs and then read a second time, step by step, as it
+// runs, so it costs its text and one step, not a step object per line.
+bool readAll(std::istream& in, std::string& text)
+{
+    std::vector<char> buffer(1 << 16);
+    while (in.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) || in.gcount() > 0)
+        text.append(buffer.data(), static_cast<std::size_t>(in.gcount()));
+    return !in.bad();
+}
+
 bool readScenario(const std::string& file, std::string& text, std::string& error)
 {
     if (file == "-") {
-        std::ostringstream all;
-        all << std::cin.rdbuf();
-        text = all.str();
+        if (!readAll(std::cin, text)) {
+            error = "cannot read the scenario from standard input";
+            return false;
+        }
         return true;
+    }
+    std::error_code failure;
+    if (fs::is_directory(file, failure)) {
+        error = "cannot read scenario file " + file + ": it is a folder";
+        return false;
     }
     std::ifstream in(file, std::ios::binary);
     if (!in) {
         error = "cannot read scenario file " + file;
         return false;
     }
-    std::ostringstream all;
-    all << in.rdbuf();
-    text = all.str();
+    if (!readAll(in, text)) {
+        error = "cannot read scenario file " + file + ": read error";
+        return false;
+    }
     return true;
 }
 
@@ -75,23 +94,29 @@ int main(int argc, char** argv)
         return status;
     applyDefaults(options, executableDirectory(argc > 0 ? argv[0] : nullptr));
 
-    bool interactive = options.scenario.empty() && isatty(fileno(stdin));
-    if (options.scenario.empty() && !interactive)
+    // --check reads standard input even from a terminal: it checks, and
+    // never opens the prompt.
+    bool interactive = options.scenario.empty() && isatty(fileno(stdin)) && !options.check;
+    if (options.scenario.empty() && !interactive) {
         options.scenario = "-";
+        if (isatty(fileno(stdin)))
+            std::cerr << "panel_host: --check: reading scenario lines from the terminal; end them with Ctrl-D\n";
+    }
 
-    // The scenario is read whole before anything runs, so that a bad line
-    // stops the run before the component sees a single event.
-    parsed_scenario scenario;
+    // The scenario is checked whole before anything runs, so that a bad
+    // line stops the run before the component sees a single event.
+    std::string scenarioText;
+    const std::string scenarioName = options.scenario == "-" ? "<stdin>" : options.scenario;
     if (!interactive) {
-        std::string text, error;
-        if (!readScenario(options.scenario, text, error)) {
-            std::cerr << "panel_host: " << error << '\n';
+        std::string error;
+        if (!readScenario(options.scenario, scenarioText, error)) {
+            std::cerr << "panel_host: " << terminalSafe(error) << '\n';
             return 2;
         }
-        scenario = parseScenario(text, options.scenario == "-" ? "<stdin>" : options.scenario);
-        for (const auto& bad : scenario.errors)
-            std::cerr << bad.where() << ": " << bad.message << '\n';
-        if (!scenario.errors.empty())
+        std::vector<scenario_error> errors = checkScenario(scenarioText, scenarioName);
+        for (const auto& bad : errors)
+            std::cerr << terminalSafe(bad.where() + ": " + bad.message) << '\n';
+        if (!errors.empty())
             return 2;
         if (options.check)
             return 0;
@@ -99,8 +124,12 @@ int main(int argc, char** argv)
 
     std::int64_t delay = 0;
     if (!readTime(options.revertiveDelay, delay)) {
-        std::cerr << "panel_host: --revertive-delay: \"" << options.revertiveDelay
+        std::cerr << "panel_host: --revertive-delay: \"" << shortened(options.revertiveDelay)
                   << "\" is not a time such as 500, 500ms or 2s\n";
+        return 2;
+    }
+    if (delay > longestTime) {
+        std::cerr << "panel_host: --revertive-delay: at most " << longestTime / 1000 << "s\n";
         return 2;
     }
 
@@ -108,14 +137,14 @@ int main(int argc, char** argv)
     fs::path root = fs::absolute(options.installation, failure);
     fs::path systemDir = root / options.system / "config" / "system";
     if (!fs::is_directory(root / options.system / "config", failure)) {
-        std::cerr << "panel_host: missing installation: " << (root / options.system / "config").string()
+        std::cerr << "panel_host: missing installation: " << terminalSafe((root / options.system / "config").string())
                   << " is not a folder (see --installation and --system)\n";
         return 2;
     }
     router_model routers;
     std::string error;
     if (fs::is_directory(systemDir, failure) && !routers.load(systemDir.string(), error)) {
-        std::cerr << "panel_host: " << error << '\n';
+        std::cerr << "panel_host: " << terminalSafe(error) << '\n';
         return 2;
     }
     for (int device : options.offline) {
@@ -134,6 +163,7 @@ int main(int argc, char** argv)
     style.verbosity = options.quiet ? 0 : options.verbose ? 2 : 1;
     style.color = useColor(options.color);
     style.unicode = !options.ascii;
+    style.strict = options.strict;
     transcript out(std::cout, style);
 
     runner_settings settings;
@@ -146,7 +176,7 @@ int main(int argc, char** argv)
     settings.pictureStyle.color = style.color;
     scenario_runner runner(settings, routers, out);
     if (!runner.openModule(error)) {
-        std::cerr << "panel_host: " << error << '\n';
+        std::cerr << "panel_host: " << terminalSafe(error) << '\n';
         return 2;
     }
     runner.host().faults().delay = delay;
@@ -155,32 +185,42 @@ int main(int argc, char** argv)
     runner.host().seed(options.seed);
 
     if (style.verbosity >= 1) {
-        std::cout << out.paint("panel_host", ansi::bold) << "  module " << options.module << "\n"
-                  << "            installation " << root.string() << " (system " << options.system << ", "
-                  << routers.devices().size() << " devices)\n"
-                  << "            layouts " << options.layouts << "\n";
+        std::cout << out.paint("panel_host", ansi::bold) << "  module " << terminalSafe(options.module) << "\n"
+                  << "            installation " << terminalSafe(root.string()) << " (system "
+                  << terminalSafe(options.system) << ", " << routers.devices().size() << " devices)\n"
+                  << "            layouts " << terminalSafe(options.layouts) << "\n";
     }
 
-    int badLines = 0;
     if (interactive) {
-        scenario_step create;
-        create.kind = step_kind::create;
-        create.file = "<terminal>";
-        runner.run(create);
-        badLines = runInteractive(runner);
+        runInteractive(runner, out);
     } else {
-        for (const auto& step : scenario.steps)
-            if (!runner.run(step))
-                break;
+        scenario_parser parser(scenarioName);
+        std::vector<scenario_step> steps;
+        std::vector<scenario_error> checkedBefore;  // none: the text passed the check
+        std::size_t at = 0;
+        std::string_view line;
+        bool goOn = true;
+        while (goOn && nextLine(scenarioText, at, line)) {
+            parser.feed(line, steps, checkedBefore);
+            for (const auto& step : steps)
+                if (!runner.run(step)) {
+                    goOn = false;
+                    break;
+                }
+            steps.clear();
+        }
     }
     runner.finish();
 
     const auto& failures = out.failures();
-    bool failed = !failures.empty() || (options.strict && out.warnings() > 0);
-    if (!failures.empty()) {
-        std::cerr << "panel_host: " << failures.size() << (failures.size() == 1 ? " failure" : " failures") << ":\n";
+    const std::size_t failureCount = out.failureCount();
+    bool failed = failureCount > 0 || (options.strict && out.warnings() > 0);
+    if (failureCount > 0) {
+        std::cerr << "panel_host: " << failureCount << (failureCount == 1 ? " failure" : " failures") << ":\n";
         for (const auto& message : failures)
             std::cerr << "  " << message.substr(0, message.find('\n')) << '\n';
+        if (failureCount > failures.size())
+            std::cerr << "  ... and " << failureCount - failures.size() << " more\n";
     }
     else if (runner.expectationsChecked() > 0)
         std::cout << out.paint(std::string(style.unicode ? "✔ " : "OK ") + "all " +
@@ -189,6 +229,5 @@ int main(int argc, char** argv)
                   << '\n';
     if (options.strict && out.warnings() > 0)
         std::cerr << "panel_host: " << out.warnings() << " warnings (--strict)\n";
-    (void)badLines;
     return failed ? 1 : 0;
 }

@@ -1,6 +1,7 @@
 #include "options.h"
 
 #include <filesystem>
+#include <iostream>
 
 #include <CLI/CLI.hpp>
 
@@ -23,6 +24,26 @@ const char* const moduleSuffix = ".dll";
 #else
 const char* const moduleSuffix = ".so";
 #endif
+
+// A path given relative to the current folder, made absolute: the module
+// is then never looked up on the dynamic loader's search path, and the
+// load data built from the layout folder is not put below that folder a
+// second time. Rooted paths stay as they are.
+std::string anchored(const std::string& given)
+{
+    fs::path path(given);
+    if (!path.has_root_directory()) {
+        std::error_code failure;
+        fs::path absolute = fs::absolute(path, failure);
+        if (!failure)
+            path = absolute;
+    }
+    path = path.lexically_normal();
+    // "dir/" names the folder "dir".
+    if (!path.has_filename() && path.has_relative_path())
+        path = path.parent_path();
+    return path.string();
+}
 
 bool hasLayoutFile(const fs::path& folder)
 {
@@ -84,7 +105,13 @@ int parseOptions(int argc, char** argv, host_options& options)
         ->capture_default_str();
     app.add_option("--seed", options.seed, "Seed of the fault dice; the same seed gives the same run.")
         ->capture_default_str();
-    app.add_option("--offline", options.offline, "Fault: this device starts offline (may be repeated).")
+    // One device per --offline (or a comma list), so that the scenario after
+    // it is not taken for a device.
+    app.add_option("--offline", options.offline,
+                   "Fault: this device starts offline (repeat the option, or give a list: 31,32).")
+        ->expected(1)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+        ->delimiter(',')
         ->allow_extra_args(false);
     app.footer(std::string("\n") + "Exit status: 0 when every expectation held, 1 when one failed or the\n"
                "component broke the host protocol, 2 for a bad option, a missing installation,\n"
@@ -97,6 +124,14 @@ int parseOptions(int argc, char** argv, host_options& options)
         return status == 0 ? 0 : 2;
     }
     options.dataGiven = app.count("--data") > 0;
+    // An empty path would silently mean the default.
+    const std::pair<const char*, const std::string*> paths[] = {
+        {"--module", &options.module}, {"--installation", &options.installation}, {"--layouts", &options.layouts}};
+    for (const auto& path : paths)
+        if (app.count(path.first) > 0 && path.second->empty()) {
+            std::cerr << "panel_host: " << path.first << ": an empty path names nothing\n";
+            return 2;
+        }
     return -1;
 }
 
@@ -122,6 +157,10 @@ void applyDefaults(host_options& options, const std::string& executableDir)
     fs::path here(executableDir);
     if (options.module.empty())
         options.module = (here / (std::string("Tessaly_Q") + moduleSuffix)).string();
+    else
+        options.module = anchored(options.module);
+    if (!options.layouts.empty())
+        options.layouts = anchored(options.layouts);
     if (options.installation.empty()) {
         fs::path installed = here / "examples" / "installation";
         fs::path source = fs::path(ZELM_SOURCE_DIR) / "examples" / "installation";

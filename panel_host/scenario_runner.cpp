@@ -369,7 +369,7 @@ void scenario_runner::runFacility(const scenario_step& step, bool scheduled)
 bool scenario_runner::run(const scenario_step& step)
 {
     where_ = step.where();
-    failuresBefore_ = out_.failures().size();
+    failuresBefore_ = out_.failureCount();
     switch (step.kind) {
     case step_kind::create:
     case step_kind::destroy:
@@ -507,7 +507,7 @@ bool scenario_runner::run(const scenario_step& step)
         break;
     }
     out_.flush();
-    return !(settings_.stopOnFailure && out_.failures().size() > failuresBefore_);
+    return !(settings_.stopOnFailure && out_.failureCount() > failuresBefore_);
 }
 
 void scenario_runner::expect(const scenario_step& step)

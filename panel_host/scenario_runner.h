@@ -53,7 +53,7 @@ public:
     virtual_clock& clock() { return clock_; }
     panel_model& panels() { return panels_; }
     const std::optional<std::string>& lastAnswer() const { return lastAnswer_; }
-    std::size_t failureCount() const { return out_.failures().size(); }
+    std::size_t failureCount() const { return out_.failureCount(); }
     int expectationsChecked() const { return expectations_; }
 
 private:

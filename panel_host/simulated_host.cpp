@@ -113,7 +113,9 @@ const char* simulated_host::handle(const std::string& line)
         panel_layout layout;
         std::string error;
         if (!loadLayout(path, layout, error)) {
-            warn("PS: cannot show panel '" + args[0] + "': " + error);
+            // The host answers null, as a real one would; but a run whose
+            // panel was never shown tests nothing, so it fails.
+            problems_.push_back("PS: cannot show panel '" + args[0] + "': " + error + " (see --layouts and --data)");
             return nullptr;
         }
         note("panel '" + args[0] + "' shows " + (layout.name.empty() ? path : layout.name) + " (" +
