@@ -70,8 +70,9 @@ int parseOptions(int argc, char** argv, host_options& options)
     app.add_option("scenario", options.scenario,
                    "Scenario file to run (\"-\": standard input). Its language is listed below.");
     app.add_option("--module,-m", options.module,
-                   std::string("Panel module to load (default: Tessaly_Q") + moduleSuffix +
-                       " next to panel_host).");
+                   std::string("Panel module to load; a relative path, a bare name too, is taken from the "
+                               "current folder (default: Tessaly_Q") +
+                       moduleSuffix + " next to panel_host).");
     app.add_option("--installation,-i", options.installation,
                    "Installation folder, used as QV_ROOT: it holds SYSTEM/config/object_settings.xml and "
                    "SYSTEM/config/system/dev_NNN.ini (default: the sample installation under examples/).");
@@ -84,7 +85,8 @@ int parseOptions(int argc, char** argv, host_options& options)
                    "Folder that relative layout paths in \"PS\" are read from (default: the module's folder "
                    "when it holds a .zelm_ui file, else the panel's source folder).");
     app.add_flag("--picture,-p", options.picture, "Draw the panel in the terminal at every \"show\" line.");
-    app.add_flag("--quiet,-q", options.quiet, "Print only headings, pictures, tables and failures.");
+    app.add_flag("--quiet,-q", options.quiet,
+                 "Print only headings, pictures, tables and failures (and warnings with --strict).");
     app.add_flag("--verbose,-v", options.verbose, "Also print every revertive, every give-back and the step lines.");
     app.add_flag("--ascii", options.ascii, "Draw with ASCII characters only.");
     app.add_option("--color", options.color, "Colours: auto (on a terminal), always or never.")
@@ -93,7 +95,9 @@ int parseOptions(int argc, char** argv, host_options& options)
     app.add_flag("--stop-on-failure", options.stopOnFailure,
                  "Stop at the first failed expectation (the run goes on by default).");
     app.add_flag("--strict", options.strict, "Count warnings (unknown controls, refused routes ...) as failures.");
-    app.add_flag("--check", options.check, "Only read the scenario and report its errors; load nothing.");
+    app.add_flag("--check", options.check,
+                 "Only read the scenario (standard input, even on a terminal) and report its errors; load "
+                 "nothing.");
     app.add_option("--revertive-delay", options.revertiveDelay,
                    "Fault: revertives arrive this much virtual time after a change (500, 500ms, 2s).")
         ->capture_default_str();
@@ -113,9 +117,10 @@ int parseOptions(int argc, char** argv, host_options& options)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
         ->delimiter(',')
         ->allow_extra_args(false);
-    app.footer(std::string("\n") + "Exit status: 0 when every expectation held, 1 when one failed or the\n"
-               "component broke the host protocol, 2 for a bad option, a missing installation,\n"
-               "a module that cannot be loaded or a scenario with bad lines.\n\n" +
+    app.footer(std::string("\n") + "Exit status: 0 when every expectation held, 1 when one failed, a panel\n"
+               "could not be shown or the component broke the host protocol, 2 for a bad\n"
+               "option, a missing installation, a module that cannot be loaded or a scenario\n"
+               "with bad lines (at most 20 are listed).\n\n" +
                scenarioLanguageSummary());
     try {
         app.parse(argc, argv);

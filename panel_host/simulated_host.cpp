@@ -279,10 +279,10 @@ const char* simulated_host::handOut(const std::string& text, const std::string& 
     block.text = std::make_unique<char[]>(text.size() + 1);
     std::memcpy(block.text.get(), text.c_str(), text.size() + 1);
     block.command = command;
+    block.serial = served_++;
     const char* handed = block.text.get();
-    answerAt_.emplace(handed, answers_.size());
-    unreturned_.insert(answers_.size());
-    answers_.push_back(std::move(block));
+    unreturned_.emplace(block.serial, handed);
+    answers_[handed] = std::move(block);
     return handed;
 }
 
@@ -292,16 +292,21 @@ void simulated_host::giveBack(const char* text)
         out_.detail("null answer given back");
         return;
     }
-    auto found = answerAt_.find(text);
-    if (found != answerAt_.end()) {
-        answer_block& block = answers_[found->second];
+    auto found = answers_.find(text);
+    if (found != answers_.end()) {
+        answer_block& block = found->second;
         if (block.givenBack) {
             problems_.push_back("the answer to " + quoteText(block.command) + " was given back twice");
             out_.warning("the answer to " + quoteText(block.command) + " was given back twice");
         } else {
             block.givenBack = true;
-            unreturned_.erase(found->second);
+            unreturned_.erase(block.serial);
             out_.detail("answer to " + quoteText(block.command) + " given back");
+            givenBack_.push_back(text);
+            if (givenBack_.size() > keptGivenBack) {
+                answers_.erase(givenBack_.front());
+                givenBack_.pop_front();
+            }
         }
         return;
     }
@@ -354,8 +359,8 @@ void simulated_host::reportFaults()
 std::vector<std::string> simulated_host::takeUnreturnedAnswers()
 {
     std::vector<std::string> unreturned;
-    for (std::size_t at : unreturned_)
-        unreturned.push_back(answers_[at].command);
+    for (const auto& entry : unreturned_)
+        unreturned.push_back(answers_.at(entry.second).command);
     unreturned_.clear();
     return unreturned;
 }
