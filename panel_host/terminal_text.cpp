@@ -4,8 +4,8 @@
 #include <cstdio>
 
 #if !defined(_WIN32)
-#  include <locale.h>
-#  include <wchar.h>
+#  include <clocale>
+#  include <cwchar>
 #endif
 
 namespace {
