@@ -4,8 +4,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <vector>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #if defined(_WIN32)
 #  include <io.h>
@@ -36,9 +37,6 @@ void setVariable(const char* name, const std::string& value)
 #endif
 }
 
-// Reads a scenario file, or standard input for "-", whole: it is checked
-// before anything runs and then read a second time, step by step, as it
-// runs, so it costs its text and one step, not a step object per line.
 bool readAll(std::istream& in, std::string& text)
 {
     std::vector<char> buffer(1 << 16);
@@ -47,6 +45,9 @@ bool readAll(std::istream& in, std::string& text)
     return !in.bad();
 }
 
+// Reads a scenario file, or standard input for "-", whole: it is checked
+// before anything runs and then read a second time, step by step, as it
+// runs, so it costs its text and one step, not a step object per line.
 bool readScenario(const std::string& file, std::string& text, std::string& error)
 {
     if (file == "-") {
