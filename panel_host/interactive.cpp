@@ -198,8 +198,8 @@ int runInteractive(scenario_runner& runner, transcript& out)
             break;
         }
         const std::size_t first = line.find_first_not_of(" \t");
-        const std::string bare = first == std::string::npos ? std::string()
-                                                            : line.substr(first, line.find_last_not_of(" \t") + 1 - first);
+        const std::string bare =
+            first == std::string::npos ? std::string() : line.substr(first, line.find_last_not_of(" \t") + 1 - first);
         if (!parser.inBlock() && (bare == "quit" || bare == "exit"))
             break;
         std::vector<scenario_step> steps;

@@ -189,7 +189,8 @@ bool parseExpect(line_reader& r, scenario_step& step, bool& block, std::string& 
             return true;
         }
         if (r.word(2) != "nothing") {
-            message = "unexpected \"" + shortened(r.word(2)) + "\" (usage: expect sent, then the lines, then end; or expect sent nothing)";
+            message = "unexpected \"" + shortened(r.word(2)) +
+                      "\" (usage: expect sent, then the lines, then end; or expect sent nothing)";
             return false;
         }
         return r.atMost(3);
@@ -244,7 +245,8 @@ bool parseExpect(line_reader& r, scenario_step& step, bool& block, std::string& 
         step.flag = r.word(3) == "running";
         return r.atMost(4);
     }
-    message = "unknown expectation \"" + shortened(what) + "\" (sent, answer, property, text, enabled, disabled, crosspoint, timer)";
+    message = "unknown expectation \"" + shortened(what) +
+              "\" (sent, answer, property, text, enabled, disabled, crosspoint, timer)";
     return false;
 }
 
@@ -554,7 +556,9 @@ void scenario_parser::feed(std::string_view line, std::vector<scenario_step>& st
 void scenario_parser::finish(std::vector<scenario_error>& errors)
 {
     if (open_) {
-        errors.push_back({file_, open_->line, "block not closed: \"end\" missing"});
+        const char* what = open_->kind == step_kind::expect_sent ? "expect sent" : "expect answer";
+        errors.push_back(
+            {file_, open_->line, std::string("the \"") + what + "\" block is not closed: \"end\" missing"});
         open_.reset();
     }
 }

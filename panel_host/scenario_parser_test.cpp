@@ -145,7 +145,8 @@ TEST(ScenarioParser, ReportsBadLinesWithFileAndLine)
     EXPECT_EQ(errorOf("after 1s press Take"), "t.scn:1: after schedules only route, rename and fault lines, not \"press\"");
     EXPECT_EQ(errorOf("expect timer 1 sleeping"),
               "t.scn:1: expect timer needs running or stopped (usage: expect timer ID running|stopped)");
-    EXPECT_EQ(errorOf("expect sent\nHN 'x'\n"), "t.scn:1: block not closed: \"end\" missing");
+    EXPECT_EQ(errorOf("expect sent\nHN 'x'\n"),
+              "t.scn:1: the \"expect sent\" block is not closed: \"end\" missing");
     EXPECT_EQ(errorOf("show router 32 5 1"),
               "t.scn:1: the first destination 5 comes after the last 1 (usage: show router DEVICE [FIRST [LAST]])");
     EXPECT_EQ(errorOf("wait 86401s"), "t.scn:1: \"86401s\" is longer than a line may wait, schedule or delay: at "
@@ -167,7 +168,8 @@ TEST(ScenarioParser, SkipsAUtf8ByteOrderMark)
 {
     EXPECT_EQ(only("\xEF\xBB\xBF" "create\n").kind, step_kind::create);
     // Only on the first line.
-    EXPECT_EQ(errorOf("create\n\xEF\xBB\xBF" "destroy"), "t.scn:2: unknown line \"\xEF\xBB\xBF" "destroy\" (try: help)");
+    EXPECT_EQ(errorOf("create\n\xEF\xBB\xBF" "destroy"),
+              "t.scn:2: unknown line \"\xEF\xBB\xBF" "destroy\" (try: help)");
 }
 
 TEST(ScenarioParser, ACheckStopsAfterTheMostBadLines)
@@ -182,7 +184,7 @@ TEST(ScenarioParser, ACheckStopsAfterTheMostBadLines)
     // Below the bound every bad line is listed, and an open block at the end.
     errors = checkScenario("bogus\ncreate\nwait x\nexpect sent\n", "t.scn");
     ASSERT_EQ(errors.size(), 3u);
-    EXPECT_EQ(errors[2].message, "block not closed: \"end\" missing");
+    EXPECT_EQ(errors[2].message, "the \"expect sent\" block is not closed: \"end\" missing");
     EXPECT_TRUE(checkScenario("create\ndestroy\n", "t.scn").empty());
 }
 
