@@ -32,12 +32,12 @@ const char* const moduleSuffix = ".so";
 std::string anchored(const std::string& given)
 {
     fs::path path(given);
-    if (!path.has_root_directory()) {
-        std::error_code failure;
-        fs::path absolute = fs::absolute(path, failure);
-        if (!failure)
-            path = absolute;
-    }
+    if (path.has_root_directory())
+        return given;
+    std::error_code failure;
+    path = fs::absolute(path, failure);
+    if (failure)
+        return given;
     path = path.lexically_normal();
     // "dir/" names the folder "dir".
     if (!path.has_filename() && path.has_relative_path())
