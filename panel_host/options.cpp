@@ -126,6 +126,8 @@ int parseOptions(int argc, char** argv, host_options& options)
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
         int status = app.exit(error);
+        if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr && app.count("--offline") > 0)
+            std::cerr << "(--offline takes one device: repeat it, or give a list such as --offline 31,32)\n";
         return status == 0 ? 0 : 2;
     }
     options.dataGiven = app.count("--data") > 0;
