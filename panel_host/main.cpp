@@ -67,6 +67,9 @@ bool readScenario(const std::string& file, std::string& text, std::string& error
         error = "cannot read scenario file " + file;
         return false;
     }
+    const auto size = fs::file_size(file, failure);
+    if (!failure)
+        text.reserve(static_cast<std::size_t>(size));
     if (!readAll(in, text)) {
         error = "cannot read scenario file " + file + ": read error";
         return false;
