@@ -1,7 +1,8 @@
 // The simulator's scenario language on arbitrary text: the whole-text parse,
 // the same text fed line by line, and the word splitter and time reader on
 // every line. Steps and errors must name lines that exist, and both ways of
-// reading must agree.
+// reading must agree. The same text, made safe for a terminal, must hold no
+// control character.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 
 #include "fuzz_support.h"
 #include "scenario_parser.h"
+#include "terminal_text.h"
 
 namespace {
 
@@ -51,5 +53,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(error.line >= 0 && error.line <= lines + 1);
     check(steps.size() == whole.steps.size());
     check(errors.size() == whole.errors.size());
+
+    // The check before a run reports the same lines, up to its bound.
+    const std::vector<scenario_error> checked = checkScenario(text, "fuzz.scn");
+    check(checked.size() <= mostBadLines + 1);
+    for (std::size_t i = 0; i < checked.size() && i < mostBadLines && i < whole.errors.size(); ++i)
+        check(checked[i].line == whole.errors[i].line);
+
+    // What reaches a terminal holds no control character, and fits the
+    // columns it is given.
+    const std::string shown = terminalSafe(text);
+    for (const char c : shown)
+        check(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F);
+    check(displayWidth(fitWidth(shown, 20, true)) == 20);
     return 0;
 }

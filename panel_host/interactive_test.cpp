@@ -8,9 +8,9 @@ namespace {
 
 TEST(InteractiveHeader, CompilesOnItsOwn)
 {
-    // The prompt itself needs a terminal; the scenario lines it runs are
-    // those of the scenario tests.
-    EXPECT_TRUE((std::is_same_v<decltype(&runInteractive), int (*)(session_recorder&)>));
+    // The prompt itself needs a terminal: tests/prompt_session.py drives it
+    // through a pseudo-terminal.
+    EXPECT_TRUE((std::is_same_v<decltype(&runInteractive), int (*)(session_recorder&, transcript&)>));
 }
 
 }  // namespace

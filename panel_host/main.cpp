@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +23,7 @@
 #include "scenario_parser.h"
 #include "scenario_runner.h"
 #include "session_recorder.h"
+#include "terminal_text.h"
 #include "transcript.h"
 
 namespace fs = std::filesystem;
@@ -39,22 +39,43 @@ void setVariable(const char* name, const std::string& value)
 #endif
 }
 
+bool readAll(std::istream& in, std::string& text)
+{
+    std::vector<char> buffer(1 << 16);
+    while (in.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) || in.gcount() > 0)
+        text.append(buffer.data(), static_cast<std::size_t>(in.gcount()));
+    return !in.bad();
+}
+
+// Reads a scenario file, or standard input for "-", whole: it is checked
+// before anything runs and then read a second time, step by step, as it
+// runs, so it costs its text and one step, not a step object per line.
 bool readScenario(const std::string& file, std::string& text, std::string& error)
 {
     if (file == "-") {
-        std::ostringstream all;
-        all << std::cin.rdbuf();
-        text = all.str();
+        if (!readAll(std::cin, text)) {
+            error = "cannot read the scenario from standard input";
+            return false;
+        }
         return true;
+    }
+    std::error_code failure;
+    if (fs::is_directory(file, failure)) {
+        error = "cannot read scenario file " + file + ": it is a folder";
+        return false;
     }
     std::ifstream in(file, std::ios::binary);
     if (!in) {
         error = "cannot read scenario file " + file;
         return false;
     }
-    std::ostringstream all;
-    all << in.rdbuf();
-    text = all.str();
+    const auto size = fs::file_size(file, failure);
+    if (!failure)
+        text.reserve(static_cast<std::size_t>(size));
+    if (!readAll(in, text)) {
+        error = "cannot read scenario file " + file + ": read error";
+        return false;
+    }
     return true;
 }
 
@@ -67,23 +88,6 @@ bool useColor(const std::string& choice)
     const char* term = std::getenv("TERM");
     return isatty(fileno(stdout)) && std::getenv("NO_COLOR") == nullptr && term != nullptr &&
            std::string(term) != "dumb";
-}
-
-// The scenario's lines, as the parser splits them.
-std::vector<std::string_view> splitLines(std::string_view text)
-{
-    std::vector<std::string_view> lines;
-    if (text.substr(0, 3) == "\xEF\xBB\xBF")
-        text.remove_prefix(3);
-    std::size_t at = 0;
-    while (at < text.size()) {
-        std::size_t end = text.find('\n', at);
-        if (end == std::string_view::npos)
-            end = text.size();
-        lines.push_back(text.substr(at, end - at));
-        at = end + 1;
-    }
-    return lines;
 }
 
 // Faults given on the command line open the recording, so that the replay
@@ -113,25 +117,29 @@ int main(int argc, char** argv)
         return status;
     applyDefaults(options, executableDirectory(argc > 0 ? argv[0] : nullptr));
 
-    bool interactive = options.scenario.empty() && isatty(fileno(stdin));
-    if (options.scenario.empty() && !interactive)
+    // --check reads standard input even from a terminal: it checks, and
+    // never opens the prompt.
+    bool interactive = options.scenario.empty() && isatty(fileno(stdin)) && !options.check;
+    if (options.scenario.empty() && !interactive) {
         options.scenario = "-";
+        if (isatty(fileno(stdin)))
+            std::cerr << "panel_host: --check: reading scenario lines from the terminal; end them with Ctrl-D\n";
+    }
 
-    // The scenario is read whole before anything runs, so that a bad line
-    // stops the run before the component sees a single event.
-    parsed_scenario scenario;
+    // The scenario is checked whole before anything runs, so that a bad
+    // line stops the run before the component sees a single event.
     std::string scenarioText;
+    const std::string scenarioName = options.scenario == "-" ? "<stdin>" : options.scenario;
     if (!interactive) {
-        std::string& text = scenarioText;
         std::string error;
-        if (!readScenario(options.scenario, text, error)) {
-            std::cerr << "panel_host: " << error << '\n';
+        if (!readScenario(options.scenario, scenarioText, error)) {
+            std::cerr << "panel_host: " << terminalSafe(error) << '\n';
             return 2;
         }
-        scenario = parseScenario(text, options.scenario == "-" ? "<stdin>" : options.scenario);
-        for (const auto& bad : scenario.errors)
-            std::cerr << bad.where() << ": " << bad.message << '\n';
-        if (!scenario.errors.empty())
+        std::vector<scenario_error> errors = checkScenario(scenarioText, scenarioName);
+        for (const auto& bad : errors)
+            std::cerr << terminalSafe(bad.where() + ": " + bad.message) << '\n';
+        if (!errors.empty())
             return 2;
         if (options.check)
             return 0;
@@ -139,8 +147,12 @@ int main(int argc, char** argv)
 
     std::int64_t delay = 0;
     if (!readTime(options.revertiveDelay, delay)) {
-        std::cerr << "panel_host: --revertive-delay: \"" << options.revertiveDelay
+        std::cerr << "panel_host: --revertive-delay: \"" << shortened(options.revertiveDelay)
                   << "\" is not a time such as 500, 500ms or 2s\n";
+        return 2;
+    }
+    if (delay > longestTime) {
+        std::cerr << "panel_host: --revertive-delay: at most " << longestTime / 1000 << "s\n";
         return 2;
     }
 
@@ -148,7 +160,7 @@ int main(int argc, char** argv)
     fs::path root = fs::absolute(options.installation, failure);
     fs::path systemDir = root / options.system / "config" / "system";
     if (!fs::is_directory(root / options.system / "config", failure)) {
-        std::cerr << "panel_host: missing installation: " << (root / options.system / "config").string()
+        std::cerr << "panel_host: missing installation: " << terminalSafe((root / options.system / "config").string())
                   << " is not a folder (see --installation and --system)\n";
         return 2;
     }
@@ -174,6 +186,7 @@ int main(int argc, char** argv)
     style.verbosity = options.quiet ? 0 : options.verbose ? 2 : 1;
     style.color = useColor(options.color);
     style.unicode = !options.ascii;
+    style.strict = options.strict;
     transcript out(std::cout, style);
 
     runner_settings settings;
@@ -186,7 +199,7 @@ int main(int argc, char** argv)
     settings.pictureStyle.color = style.color;
     scenario_runner runner(settings, routers, out);
     if (!runner.openModule(error)) {
-        std::cerr << "panel_host: " << error << '\n';
+        std::cerr << "panel_host: " << terminalSafe(error) << '\n';
         return 2;
     }
     runner.host().faults().delay = delay;
@@ -195,55 +208,64 @@ int main(int argc, char** argv)
     runner.host().seed(options.seed);
 
     if (style.verbosity >= 1) {
-        std::cout << out.paint("panel_host", ansi::bold) << "  module " << options.module << "\n"
-                  << "            installation " << root.string() << " (system " << options.system << ", "
-                  << routers.devices().size() << " devices)\n"
-                  << "            layouts " << options.layouts << "\n";
+        std::cout << out.paint("panel_host", ansi::bold) << "  module " << terminalSafe(options.module) << "\n"
+                  << "            installation " << terminalSafe(root.string()) << " (system "
+                  << terminalSafe(options.system) << ", " << routers.devices().size() << " devices)\n"
+                  << "            layouts " << terminalSafe(options.layouts) << "\n";
     }
 
     // --record: every line goes through the session, which keeps it. The
     // file is written once now, so that a path that cannot be written stops
     // the run before it starts.
-    session_recorder session(runner, interactive              ? "<terminal>"
-                                     : options.scenario == "-" ? "<stdin>"
-                                                               : options.scenario);
+    session_recorder session(runner, interactive ? "<terminal>" : scenarioName);
     if (!options.record.empty()) {
         if (!session.write(options.record, error)) {
-            std::cerr << "panel_host: --record: " << error << '\n';
+            std::cerr << "panel_host: --record: " << terminalSafe(error) << '\n';
             return 2;
         }
         recordStartingFaults(options, session);
     }
 
-    int badLines = 0;
     if (interactive) {
-        scenario_step create;
-        create.kind = step_kind::create;
-        create.file = "<terminal>";
-        runner.run(create);
-        session.recordLine(options.dataGiven ? "create " + quotedScenarioWord(options.data) : "create");
-        badLines = runInteractive(session);
+        runInteractive(session, out);
     } else if (!options.record.empty()) {
-        for (std::string_view line : splitLines(scenarioText))
+        std::size_t at = 0;
+        std::string_view line;
+        while (nextLine(scenarioText, at, line))
             if (!session.runLine(line).keepGoing)
                 break;
     } else {
-        for (const auto& step : scenario.steps)
-            if (!runner.run(step))
-                break;
+        scenario_parser parser(scenarioName);
+        std::vector<scenario_step> steps;
+        std::vector<scenario_error> checkedBefore;  // none: the text passed the check
+        std::size_t at = 0;
+        std::string_view line;
+        bool goOn = true;
+        while (goOn && nextLine(scenarioText, at, line)) {
+            parser.feed(line, steps, checkedBefore);
+            for (const auto& step : steps)
+                if (!runner.run(step)) {
+                    goOn = false;
+                    break;
+                }
+            steps.clear();
+        }
     }
     // The final state is taken before the components are deleted.
     bool recordWritten = options.record.empty() || session.write(options.record, error);
     runner.finish();
     if (!recordWritten)
-        std::cerr << "panel_host: --record: " << error << '\n';
+        std::cerr << "panel_host: --record: " << terminalSafe(error) << '\n';
 
     const auto& failures = out.failures();
-    bool failed = !failures.empty() || (options.strict && out.warnings() > 0);
-    if (!failures.empty()) {
-        std::cerr << "panel_host: " << failures.size() << (failures.size() == 1 ? " failure" : " failures") << ":\n";
+    const std::size_t failureCount = out.failureCount();
+    bool failed = failureCount > 0 || (options.strict && out.warnings() > 0);
+    if (failureCount > 0) {
+        std::cerr << "panel_host: " << failureCount << (failureCount == 1 ? " failure" : " failures") << ":\n";
         for (const auto& message : failures)
             std::cerr << "  " << message.substr(0, message.find('\n')) << '\n';
+        if (failureCount > failures.size())
+            std::cerr << "  ... and " << failureCount - failures.size() << " more\n";
     }
     else if (runner.expectationsChecked() > 0)
         std::cout << out.paint(std::string(style.unicode ? "✔ " : "OK ") + "all " +
@@ -252,7 +274,6 @@ int main(int argc, char** argv)
                   << '\n';
     if (options.strict && out.warnings() > 0)
         std::cerr << "panel_host: " << out.warnings() << " warnings (--strict)\n";
-    (void)badLines;
     if (!recordWritten)
         return 2;
     return failed ? 1 : 0;

@@ -1,6 +1,7 @@
 #include "options.h"
 
 #include <filesystem>
+#include <iostream>
 
 #include <CLI/CLI.hpp>
 
@@ -23,6 +24,26 @@ const char* const moduleSuffix = ".dll";
 #else
 const char* const moduleSuffix = ".so";
 #endif
+
+// A path given relative to the current folder, made absolute: the module
+// is then never looked up on the dynamic loader's search path, and the
+// load data built from the layout folder is not put below that folder a
+// second time. Rooted paths stay as they are.
+std::string anchored(const std::string& given)
+{
+    fs::path path(given);
+    if (path.has_root_directory())
+        return given;
+    std::error_code failure;
+    path = fs::absolute(path, failure);
+    if (failure)
+        return given;
+    path = path.lexically_normal();
+    // "dir/" names the folder "dir".
+    if (!path.has_filename() && path.has_relative_path())
+        path = path.parent_path();
+    return path.string();
+}
 
 bool hasLayoutFile(const fs::path& folder)
 {
@@ -49,8 +70,9 @@ int parseOptions(int argc, char** argv, host_options& options)
     app.add_option("scenario", options.scenario,
                    "Scenario file to run (\"-\": standard input). Its language is listed below.");
     app.add_option("--module,-m", options.module,
-                   std::string("Panel module to load (default: Tessaly_Q") + moduleSuffix +
-                       " next to panel_host).");
+                   std::string("Panel module to load; a relative path, a bare name too, is taken from the "
+                               "current folder (default: Tessaly_Q") +
+                       moduleSuffix + " next to panel_host).");
     app.add_option("--installation,-i", options.installation,
                    "Installation folder, used as QV_ROOT: it holds SYSTEM/config/object_settings.xml and "
                    "SYSTEM/config/system/dev_NNN.ini (default: the sample installation under examples/).");
@@ -63,7 +85,8 @@ int parseOptions(int argc, char** argv, host_options& options)
                    "Folder that relative layout paths in \"PS\" are read from (default: the module's folder "
                    "when it holds a .zelm_ui file, else the panel's source folder).");
     app.add_flag("--picture,-p", options.picture, "Draw the panel in the terminal at every \"show\" line.");
-    app.add_flag("--quiet,-q", options.quiet, "Print only headings, pictures, tables and failures.");
+    app.add_flag("--quiet,-q", options.quiet,
+                 "Print only headings, pictures, tables and failures (and warnings with --strict).");
     app.add_flag("--verbose,-v", options.verbose, "Also print every revertive, every give-back and the step lines.");
     app.add_flag("--ascii", options.ascii, "Draw with ASCII characters only.");
     app.add_option("--color", options.color, "Colours: auto (on a terminal), always or never.")
@@ -72,7 +95,9 @@ int parseOptions(int argc, char** argv, host_options& options)
     app.add_flag("--stop-on-failure", options.stopOnFailure,
                  "Stop at the first failed expectation (the run goes on by default).");
     app.add_flag("--strict", options.strict, "Count warnings (unknown controls, refused routes ...) as failures.");
-    app.add_flag("--check", options.check, "Only read the scenario and report its errors; load nothing.");
+    app.add_flag("--check", options.check,
+                 "Only read the scenario (standard input, even on a terminal) and report its errors; load "
+                 "nothing.");
     app.add_option("--revertive-delay", options.revertiveDelay,
                    "Fault: revertives arrive this much virtual time after a change (500, 500ms, 2s).")
         ->capture_default_str();
@@ -84,22 +109,39 @@ int parseOptions(int argc, char** argv, host_options& options)
         ->capture_default_str();
     app.add_option("--seed", options.seed, "Seed of the fault dice; the same seed gives the same run.")
         ->capture_default_str();
-    app.add_option("--offline", options.offline, "Fault: this device starts offline (may be repeated).")
+    // One device per --offline (or a comma list), so that the scenario after
+    // it is not taken for a device.
+    app.add_option("--offline", options.offline,
+                   "Fault: this device starts offline (repeat the option, or give a list: 31,32).")
+        ->expected(1)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+        ->delimiter(',')
         ->allow_extra_args(false);
     app.add_option("--record", options.record,
                    "Write the session to this file as a scenario: every line run, waits for the virtual time "
                    "between, then expectations of the final state. \"panel_host FILE\" replays it.");
-    app.footer(std::string("\n") + "Exit status: 0 when every expectation held, 1 when one failed or the\n"
-               "component broke the host protocol, 2 for a bad option, a missing installation,\n"
-               "a module that cannot be loaded or a scenario with bad lines.\n\n" +
+    app.footer(std::string("\n") + "Exit status: 0 when every expectation held, 1 when one failed, a panel\n"
+               "could not be shown or the component broke the host protocol, 2 for a bad\n"
+               "option, a missing installation, a module that cannot be loaded or a scenario\n"
+               "with bad lines (at most 20 are listed).\n\n" +
                scenarioLanguageSummary());
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
         int status = app.exit(error);
+        if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr && app.count("--offline") > 0)
+            std::cerr << "(--offline takes one device: repeat it, or give a list such as --offline 31,32)\n";
         return status == 0 ? 0 : 2;
     }
     options.dataGiven = app.count("--data") > 0;
+    // An empty path would silently mean the default.
+    const std::pair<const char*, const std::string*> paths[] = {
+        {"--module", &options.module}, {"--installation", &options.installation}, {"--layouts", &options.layouts}};
+    for (const auto& path : paths)
+        if (app.count(path.first) > 0 && path.second->empty()) {
+            std::cerr << "panel_host: " << path.first << ": an empty path names nothing\n";
+            return 2;
+        }
     return -1;
 }
 
@@ -125,6 +167,10 @@ void applyDefaults(host_options& options, const std::string& executableDir)
     fs::path here(executableDir);
     if (options.module.empty())
         options.module = (here / (std::string("Tessaly_Q") + moduleSuffix)).string();
+    else
+        options.module = anchored(options.module);
+    if (!options.layouts.empty())
+        options.layouts = anchored(options.layouts);
     if (options.installation.empty()) {
         fs::path installed = here / "examples" / "installation";
         fs::path source = fs::path(ZELM_SOURCE_DIR) / "examples" / "installation";

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <vector>
 
 namespace {
@@ -45,12 +46,41 @@ TEST(Options, ReadsEveryOption)
 
 TEST(Options, BadOptionsEndWithStatusTwo)
 {
+    const std::vector<std::vector<const char*>> bad = {
+        {"--drop", "101"},
+        {"--color", "purple"},
+        {"--no-such-option"},
+        // An empty path would silently mean the default.
+        {"--module", "", "demo.scn"},
+        {"--layouts", "", "demo.scn"},
+        // One device per --offline: the scenario is not taken for one.
+        {"--offline", "31", "32", "demo.scn"},
+    };
+    for (const auto& args : bad) {
+        host_options options;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(parse(args, options), 2) << args[0];
+        EXPECT_NE(testing::internal::GetCapturedStderr(), "") << args[0];
+    }
+    host_options listed;
+    ASSERT_EQ(parse({"--offline", "31,32", "demo.scn"}, listed), -1);
+    EXPECT_EQ(listed.offline, (std::vector<int>{31, 32}));
+    EXPECT_EQ(listed.scenario, "demo.scn");
+}
+
+TEST(Options, RelativePathsAreTakenFromTheCurrentFolder)
+{
     host_options options;
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(parse({"--drop", "101"}, options), 2);
-    EXPECT_EQ(parse({"--color", "purple"}, options), 2);
-    EXPECT_EQ(parse({"--no-such-option"}, options), 2);
-    testing::internal::GetCapturedStderr();
+    options.module = "Tessaly_Q.so";
+    options.layouts = "panels/components/Tessaly_Q/";
+    applyDefaults(options, "/opt/zelm");
+    const std::filesystem::path here = std::filesystem::current_path();
+    // A bare module name is a file here, not a name for the loader's search.
+    EXPECT_EQ(options.module, (here / "Tessaly_Q.so").string());
+    EXPECT_EQ(options.layouts, (here / "panels" / "components" / "Tessaly_Q").string());
+    // The load data is the layout folder, absolute, so the panel's layout
+    // path is not put below the layout folder a second time.
+    EXPECT_EQ(options.data, options.layouts);
 }
 
 TEST(Options, DefaultsFollowTheExecutable)

@@ -38,7 +38,7 @@ std::string textOf(const panel_layout& layout, const std::string& id)
     if (control == nullptr)
         return std::string();
     const std::string* text = control->property("text");
-    return text == nullptr ? std::string() : *text;
+    return text == nullptr ? std::string() : terminalSafe(*text);
 }
 
 std::string propertyOf(const panel_layout& layout, const std::string& id, const std::string& name)
@@ -47,7 +47,7 @@ std::string propertyOf(const panel_layout& layout, const std::string& id, const 
     if (control == nullptr)
         return std::string();
     const std::string* value = control->property(name);
-    return value == nullptr ? std::string() : *value;
+    return value == nullptr ? std::string() : terminalSafe(*value);
 }
 
 bool enabledOf(const panel_layout& layout, const std::string& id)
@@ -128,8 +128,9 @@ std::string drawTakeUndo(const std::string& panelName, const panel_layout& layou
 {
     painter paint(style);
     std::ostringstream out;
-    std::string title = std::string(paint.pick("─ ", "- ")) + "panel " + panelName +
-                        (layout.name.empty() ? std::string() : std::string(paint.pick(" · ", " - ")) + layout.name) +
+    std::string title = std::string(paint.pick("─ ", "- ")) + "panel " + terminalSafe(panelName) +
+                        (layout.name.empty() ? std::string()
+                                             : std::string(paint.pick(" · ", " - ")) + terminalSafe(layout.name)) +
                         " ";
     std::string background = propertyOf(layout, "TUC_BGND", "statesheet");
     std::string right = background.empty() ? std::string() : " background " + background + paint.pick(" ─", " -");
@@ -216,13 +217,17 @@ std::string drawList(const std::string& panelName, const panel_layout& layout, p
 {
     painter paint(style);
     std::ostringstream out;
-    out << paint("panel " + panelName + (layout.name.empty() ? std::string() : " (" + layout.name + ")"), ansi::bold)
+    out << paint("panel " + terminalSafe(panelName) +
+                     (layout.name.empty() ? std::string() : " (" + terminalSafe(layout.name) + ")"),
+                 ansi::bold)
         << "\n";
     for (const auto& control : layout.controls) {
-        out << "  " << paint(fitWidth(control.id, 14, paint.unicode()), control.enabled ? ansi::bold : ansi::dim)
-            << " " << fitWidth(control.kind, 8, paint.unicode()) << (control.enabled ? " enabled " : " disabled");
+        out << "  "
+            << paint(fitWidth(terminalSafe(control.id), 14, paint.unicode()), control.enabled ? ansi::bold : ansi::dim)
+            << " " << fitWidth(terminalSafe(control.kind), 8, paint.unicode())
+            << (control.enabled ? " enabled " : " disabled");
         for (const auto& property : control.properties)
-            out << "  " << property.first << "=" << paint(property.second, ansi::cyan);
+            out << "  " << terminalSafe(property.first) << "=" << paint(terminalSafe(property.second), ansi::cyan);
         out << "\n";
     }
     return out.str();
@@ -239,7 +244,8 @@ std::string drawRouter(const device_model& device, int first, int last, picture_
 {
     painter paint(style);
     std::ostringstream out;
-    out << paint("router " + std::to_string(device.number()) + " \"" + device.name() + "\"", ansi::bold) << "  "
+    out << paint("router " + std::to_string(device.number()) + " \"" + terminalSafe(device.name()) + "\"", ansi::bold)
+        << "  "
         << device.sources() << " sources, " << device.destinations() << " destinations"
         << (device.online() ? "" : paint("  OFFLINE", ansi::red)) << "\n";
     std::vector<int> rows;
@@ -259,8 +265,9 @@ std::string drawRouter(const device_model& device, int first, int last, picture_
     }
     for (int d : rows) {
         int source = device.crosspoint(d).value_or(0);
-        std::string destName = device.name(1, d).value_or("");
-        std::string sourceName = source == 0 ? std::string("(park)") : device.name(0, source).value_or("");
+        std::string destName = terminalSafe(device.name(1, d).value_or(""));
+        std::string sourceName =
+            source == 0 ? std::string("(park)") : terminalSafe(device.name(0, source).value_or(""));
         bool moved = std::find(changed.begin(), changed.end(), d) != changed.end();
         std::string line = "  " + fitWidth(std::to_string(d), 4, paint.unicode()) + " " +
                            fitWidth(destName, 14, paint.unicode()) + " " + paint.pick("◀─ ", "<- ") +

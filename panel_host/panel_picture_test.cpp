@@ -66,6 +66,25 @@ TEST(PanelPicture, TakeUndoPanelShowsLevelsNamesAndButtons)
     EXPECT_NE(lines[8].find("╚══════════╝ take_high"), std::string::npos) << lines[8];
 }
 
+// Names in any script keep the frame straight: wide characters take two
+// columns, combining marks none, control characters are shown escaped.
+TEST(PanelPicture, WideAndCombiningNamesKeepTheFrameAligned)
+{
+    panel_layout layout = takeUndoLayout();
+    layout.control("ID_L1")->setProperty("text", "映像");
+    layout.control("Src_L1")->setProperty("text", "カメラ 1 長い名前");
+    layout.control("Dst_L1")->setProperty("text", "🎬 Studio 🎬");
+    layout.control("Src_L2")->setProperty("text", "Cafe\u0301 e\u0301e\u0301e\u0301");
+    layout.control("Dst_L2")->setProperty("text", "MON\x1b[2J 2");
+    layout.control("Take")->setProperty("text", "確定");
+    std::vector<std::string> lines = linesOf(drawPanel("1", layout, picture_style{true, false}));
+    ASSERT_EQ(lines.size(), 10u);
+    for (const auto& line : lines)
+        EXPECT_EQ(displayWidth(line), 78u) << line;
+    EXPECT_NE(lines[2].find("映像"), std::string::npos) << lines[2];
+    EXPECT_NE(lines[3].find("MON\\x1b[2J 2"), std::string::npos) << lines[3];
+}
+
 TEST(PanelPicture, AsciiPictureHasOnlyAsciiCharacters)
 {
     panel_layout layout = takeUndoLayout();

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <limits>
 
+#include "terminal_text.h"
+
 namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
@@ -53,7 +55,7 @@ public:
             return false;
         }
         if (!readInteger(words_[i], out)) {
-            message_ = "\"" + words_[i] + "\" is not a number: " + what + " expected (" + usage_ + ")";
+            message_ = "\"" + shortened(words_[i]) + "\" is not a number: " + what + " expected (" + usage_ + ")";
             return false;
         }
         return true;
@@ -76,7 +78,7 @@ public:
         if (!text.empty() && text.back() == '%')
             text.pop_back();
         if (!readInteger(text, out) || out < 0 || out > 100) {
-            message_ = "\"" + (i < words_.size() ? words_[i] : std::string()) +
+            message_ = "\"" + shortened(i < words_.size() ? words_[i] : std::string()) +
                        "\" is not a percentage from 0 to 100 (" + usage_ + ")";
             return false;
         }
@@ -90,7 +92,12 @@ public:
             return false;
         }
         if (!readTime(words_[i], out)) {
-            message_ = "\"" + words_[i] + "\" is not a time such as 500, 500ms or 2s (" + usage_ + ")";
+            message_ = "\"" + shortened(words_[i]) + "\" is not a time such as 500, 500ms or 2s (" + usage_ + ")";
+            return false;
+        }
+        if (out > longestTime) {
+            message_ = "\"" + words_[i] + "\" is longer than a line may wait, schedule or delay: at most " +
+                       std::to_string(longestTime / 1000) + "s (" + usage_ + ")";
             return false;
         }
         return true;
@@ -109,7 +116,7 @@ public:
     bool atMost(std::size_t n)
     {
         if (words_.size() > n) {
-            message_ = "unexpected \"" + words_[n] + "\" (" + usage_ + ")";
+            message_ = "unexpected \"" + shortened(words_[n]) + "\" (" + usage_ + ")";
             return false;
         }
         return true;
@@ -161,7 +168,7 @@ bool parseFault(line_reader& r, scenario_step& step, std::string& message)
         step.kind = step_kind::fault_clear;
         return r.atMost(2);
     }
-    message = "unknown fault \"" + what + "\" (delay, drop, duplicate, seed, offline, online, clear)";
+    message = "unknown fault \"" + shortened(what) + "\" (delay, drop, duplicate, seed, offline, online, clear)";
     return false;
 }
 
@@ -182,7 +189,8 @@ bool parseExpect(line_reader& r, scenario_step& step, bool& block, std::string& 
             return true;
         }
         if (r.word(2) != "nothing") {
-            message = "unexpected \"" + r.word(2) + "\" (usage: expect sent, then the lines, then end; or expect sent nothing)";
+            message = "unexpected \"" + shortened(r.word(2)) +
+                      "\" (usage: expect sent, then the lines, then end; or expect sent nothing)";
             return false;
         }
         return r.atMost(3);
@@ -237,7 +245,8 @@ bool parseExpect(line_reader& r, scenario_step& step, bool& block, std::string& 
         step.flag = r.word(3) == "running";
         return r.atMost(4);
     }
-    message = "unknown expectation \"" + what + "\" (sent, answer, property, text, enabled, disabled, crosspoint, timer)";
+    message = "unknown expectation \"" + shortened(what) +
+              "\" (sent, answer, property, text, enabled, disabled, crosspoint, timer)";
     return false;
 }
 
@@ -346,6 +355,11 @@ bool parseWords(const std::vector<std::string>& words, std::string_view raw, sce
                 step.c = step.b;
                 if (words.size() > 4 && !r.nonNegative(4, "last destination", step.c))
                     return false;
+                if (step.b > step.c) {
+                    message = "the first destination " + std::to_string(step.b) + " comes after the last " +
+                              std::to_string(step.c) + " (usage: show router DEVICE [FIRST [LAST]])";
+                    return false;
+                }
             }
             return r.atMost(5);
         }
@@ -385,7 +399,7 @@ bool parseWords(const std::vector<std::string>& words, std::string_view raw, sce
         std::vector<std::string> innerWords(words.begin() + 2, words.end());
         const std::string& innerVerb = innerWords[0];
         if (innerVerb != "route" && innerVerb != "rename" && innerVerb != "fault") {
-            message = "after schedules only route, rename and fault lines, not \"" + innerVerb + "\"";
+            message = "after schedules only route, rename and fault lines, not \"" + shortened(innerVerb) + "\"";
             return false;
         }
         auto inner = std::make_shared<scenario_step>();
@@ -409,12 +423,12 @@ bool parseWords(const std::vector<std::string>& words, std::string_view raw, sce
         if (!r.text(1, "component name", step.name))
             return false;
         if (!isComponentName(step.name)) {
-            message = "\"" + step.name + "\" is not a component name: a letter, then letters, digits, _ or -";
+            message = "\"" + shortened(step.name) + "\" is not a component name: a letter, then letters, digits, _ or -";
             return false;
         }
         return r.atMost(2);
     }
-    message = "unknown line \"" + verb + "\" (try: help)";
+    message = "unknown line \"" + shortened(verb) + "\" (try: help)";
     return false;
 }
 
@@ -427,7 +441,7 @@ bool readComponentPrefix(std::vector<std::string>& words, scenario_step& step, s
         return true;
     std::string name = first.substr(0, first.size() - 1);
     if (!isComponentName(name)) {
-        message = "\"" + name + "\" is not a component name: a letter, then letters, digits, _ or -";
+        message = "\"" + shortened(name) + "\" is not a component name: a letter, then letters, digits, _ or -";
         return false;
     }
     if (words.size() < 2) {
@@ -552,8 +566,26 @@ void scenario_parser::feed(std::string_view line, std::vector<scenario_step>& st
                            std::vector<scenario_error>& errors)
 {
     ++lineNumber_;
+    if (refused_)
+        return;
+    if (lineNumber_ == 1) {
+        // A byte-order mark is an editor's habit: UTF-8's is skipped; a
+        // UTF-16 file would give one error per line, so it gets one.
+        if (line.substr(0, 3) == "\xEF\xBB\xBF") {
+            line.remove_prefix(3);
+        } else if (line.substr(0, 2) == "\xFF\xFE" || line.substr(0, 2) == "\xFE\xFF") {
+            errors.push_back({file_, lineNumber_, "the file is UTF-16 text; a scenario is UTF-8 (save it as UTF-8)"});
+            refused_ = true;
+            return;
+        }
+    }
     if (!line.empty() && line.back() == '\r')
         line.remove_suffix(1);
+    if (line.find('\0') != std::string_view::npos) {
+        // Taken as C text the line would end there; the rest would be lost.
+        errors.push_back({file_, lineNumber_, "a NUL character in the line (not a text file?)"});
+        return;
+    }
     if (open_) {
         std::string_view content = trim(line);
         if (content == "end") {
@@ -584,7 +616,7 @@ void scenario_parser::feed(std::string_view line, std::vector<scenario_step>& st
     }
     if (!step.component.empty() && !addressesComponent(step.kind)) {
         errors.push_back(
-            {file_, lineNumber_, "\"" + words.front() + "\" is a line of the facility: it takes no component name"});
+            {file_, lineNumber_, "\"" + shortened(words.front()) + "\" is a line of the facility: it takes no component name"});
         return;
     }
     if (block)
@@ -596,9 +628,23 @@ void scenario_parser::feed(std::string_view line, std::vector<scenario_step>& st
 void scenario_parser::finish(std::vector<scenario_error>& errors)
 {
     if (open_) {
-        errors.push_back({file_, open_->line, "block not closed: \"end\" missing"});
+        const char* what = open_->kind == step_kind::expect_sent ? "expect sent" : "expect answer";
+        errors.push_back(
+            {file_, open_->line, std::string("the \"") + what + "\" block is not closed: \"end\" missing"});
         open_.reset();
     }
+}
+
+bool nextLine(std::string_view text, std::size_t& at, std::string_view& line)
+{
+    if (at >= text.size())
+        return false;
+    std::size_t end = text.find('\n', at);
+    if (end == std::string_view::npos)
+        end = text.size();
+    line = text.substr(at, end - at);
+    at = end + 1;
+    return true;
 }
 
 parsed_scenario parseScenario(std::string_view text, const std::string& fileName)
@@ -606,15 +652,31 @@ parsed_scenario parseScenario(std::string_view text, const std::string& fileName
     parsed_scenario result;
     scenario_parser parser(fileName);
     std::size_t at = 0;
-    while (at < text.size()) {
-        std::size_t end = text.find('\n', at);
-        if (end == std::string_view::npos)
-            end = text.size();
-        parser.feed(text.substr(at, end - at), result.steps, result.errors);
-        at = end + 1;
-    }
+    std::string_view line;
+    while (nextLine(text, at, line))
+        parser.feed(line, result.steps, result.errors);
     parser.finish(result.errors);
     return result;
+}
+
+std::vector<scenario_error> checkScenario(std::string_view text, const std::string& fileName)
+{
+    std::vector<scenario_error> errors;
+    std::vector<scenario_step> steps;
+    scenario_parser parser(fileName);
+    std::size_t at = 0;
+    std::string_view line;
+    while (errors.size() < mostBadLines && nextLine(text, at, line)) {
+        parser.feed(line, steps, errors);
+        steps.clear();
+    }
+    if (errors.size() < mostBadLines) {
+        parser.finish(errors);
+    } else if (at < text.size()) {
+        errors.push_back({fileName, parser.lineNumber(),
+                          "reading stopped after " + std::to_string(mostBadLines) + " bad lines"});
+    }
+    return errors;
 }
 
 const char* scenarioLanguageSummary()
@@ -630,11 +692,12 @@ const char* scenarioLanguageSummary()
                                        a disabled control is pressed only with force
   route DEVICE SOURCE DESTINATION      another controller routes on a router
   rename DEVICE DATABASE INDEX NAME    a name changes in a names database
-  wait TIME                            let virtual time pass (500, 500ms, 2s, 1.5s)
+  wait TIME                            let virtual time pass (500, 500ms, 2s, 1.5s; at most 86400s)
   revertive DEVICE DESTINATION SOURCE  hand the component a revertive directly
   tick TIMER                           hand the component a timer event directly
   show [PANEL]                         picture of the panel (with --picture)
-  show router DEVICE [FIRST [LAST]]    crosspoints of a router
+  show router DEVICE [FIRST [LAST]]    crosspoints of a router: FIRST to LAST, or without a
+                                       range those changed since the start (else the first 16)
   say TEXT                             a heading in the transcript
   fault delay TIME | drop PERCENT | duplicate PERCENT | seed NUMBER
   fault offline DEVICE | online DEVICE | clear
@@ -652,5 +715,9 @@ Several components (take/undo positions sharing the routers):
                                        (declared here; "main" is the first one)
   NAME: LINE                           this line addresses component NAME,
                                        e.g. B: create, B: press Take
+At the prompt (panel_host on a terminal, without a scenario):
+  help                                 this list
+  quit, exit, Ctrl-D                   end: the component is destroyed, the history kept
+  Ctrl-C                               drop the line being typed (and an open block)
 )";
 }

@@ -11,8 +11,10 @@
 //
 // The parser only checks the form of each line (known words, numbers where
 // numbers belong); whether a control or a device exists is the runner's
-// business. It keeps no state beyond the open block, so it can read a file
-// or an interactive session line by line.
+// business. It keeps no state beyond the open block (and a refused
+// UTF-16 file), so it can read a file or an interactive session line by
+// line. A UTF-8 byte-order mark on the first line is skipped; a NUL in a
+// line is an error.
 #pragma once
 
 #include <cstdint>
@@ -92,11 +94,14 @@ public:
     void finish(std::vector<scenario_error>& errors);
     // True while a block waits for its "end".
     bool inBlock() const { return open_ != nullptr; }
+    // Forgets an open block (the prompt's Ctrl-C).
+    void dropBlock() { open_.reset(); }
     int lineNumber() const { return lineNumber_; }
 
 private:
     std::string file_;
     int lineNumber_ = 0;
+    bool refused_ = false;  // not a UTF-8 text: the rest is not read
     std::unique_ptr<scenario_step> open_;
 };
 
@@ -108,6 +113,17 @@ struct parsed_scenario {
 // Reads a whole scenario text (lines separated by '\n', "\r\n" accepted).
 parsed_scenario parseScenario(std::string_view text, const std::string& fileName);
 
+// The most bad lines reported for one scenario: a binary file or a file of
+// another language gives a screenful, not a flood.
+constexpr std::size_t mostBadLines = 20;
+// Checks a whole scenario text without keeping its steps, so a huge
+// scenario costs no more than its text. Returns its bad lines; past
+// `mostBadLines` of them reading stops, and one more error says where.
+std::vector<scenario_error> checkScenario(std::string_view text, const std::string& fileName);
+// The line starting at `at` (without its '\n'), with `at` moved past it;
+// false at the end of the text.
+bool nextLine(std::string_view text, std::size_t& at, std::string_view& line);
+
 // Splits one scenario line into words: blanks separate, double quotes group
 // (with \" and \\), '#' at the start of a word ends the line. False, with
 // `error` set, for an unterminated quote.
@@ -116,6 +132,9 @@ bool splitWords(std::string_view line, std::vector<std::string>& words, std::str
 // "250", "250ms", "3s", "1.5s" -> milliseconds. False for anything else or a
 // negative time.
 bool readTime(std::string_view text, std::int64_t& milliseconds);
+// The longest time one line may wait, schedule ("after") or delay
+// revertives by: a day. It keeps the virtual clock far from overflowing.
+constexpr std::int64_t longestTime = 24LL * 3600 * 1000;
 
 // Several components: "use NAME" makes NAME the component that later lines
 // address, and "NAME: LINE" addresses one line. Only the lines that speak

@@ -4,6 +4,8 @@
 
 namespace {
 
+using namespace std::string_literals;
+
 TEST(ScenarioParserHeader, CompilesOnItsOwn)
 {
     scenario_step step;
@@ -143,7 +145,47 @@ TEST(ScenarioParser, ReportsBadLinesWithFileAndLine)
     EXPECT_EQ(errorOf("after 1s press Take"), "t.scn:1: after schedules only route, rename and fault lines, not \"press\"");
     EXPECT_EQ(errorOf("expect timer 1 sleeping"),
               "t.scn:1: expect timer needs running or stopped (usage: expect timer ID running|stopped)");
-    EXPECT_EQ(errorOf("expect sent\nHN 'x'\n"), "t.scn:1: block not closed: \"end\" missing");
+    EXPECT_EQ(errorOf("expect sent\nHN 'x'\n"),
+              "t.scn:1: the \"expect sent\" block is not closed: \"end\" missing");
+    EXPECT_EQ(errorOf("show router 32 5 1"),
+              "t.scn:1: the first destination 5 comes after the last 1 (usage: show router DEVICE [FIRST [LAST]])");
+    EXPECT_EQ(errorOf("wait 86401s"), "t.scn:1: \"86401s\" is longer than a line may wait, schedule or delay: at "
+                                      "most 86400s (usage: wait TIME)");
+    EXPECT_EQ(errorOf("after 2147483647s route 31 1 1"),
+              "t.scn:1: \"2147483647s\" is longer than a line may wait, schedule or delay: at most 86400s (usage: "
+              "after TIME route|rename|fault ...)");
+    EXPECT_EQ(errorOf("create\nsay a\0\x1b[2J"s), "t.scn:2: a NUL character in the line (not a text file?)");
+    // A long word is cut in the message; control characters are shown.
+    EXPECT_EQ(errorOf(std::string(5000, 'x') + " 1"),
+              "t.scn:1: unknown line \"" + std::string(60, 'x') + "… (5000 bytes)\" (try: help)");
+    EXPECT_EQ(errorOf("\x1b[2J"), "t.scn:1: unknown line \"\\x1b[2J\" (try: help)");
+    // UTF-16: one message for the whole file, however many lines follow.
+    EXPECT_EQ(errorOf("\xff\xfe" "c\0r\0\n\0x\0\n\0"s),
+              "t.scn:1: the file is UTF-16 text; a scenario is UTF-8 (save it as UTF-8)");
+}
+
+TEST(ScenarioParser, SkipsAUtf8ByteOrderMark)
+{
+    EXPECT_EQ(only("\xEF\xBB\xBF" "create\n").kind, step_kind::create);
+    // Only on the first line.
+    EXPECT_EQ(errorOf("create\n\xEF\xBB\xBF" "destroy"),
+              "t.scn:2: unknown line \"\xEF\xBB\xBF" "destroy\" (try: help)");
+}
+
+TEST(ScenarioParser, ACheckStopsAfterTheMostBadLines)
+{
+    std::string flood;
+    for (int i = 0; i < 1000; ++i)
+        flood += "bogus line\n";
+    std::vector<scenario_error> errors = checkScenario(flood, "t.scn");
+    ASSERT_EQ(errors.size(), mostBadLines + 1);
+    EXPECT_EQ(errors[mostBadLines - 1].line, 20);
+    EXPECT_EQ(errors.back().where() + ": " + errors.back().message, "t.scn:20: reading stopped after 20 bad lines");
+    // Below the bound every bad line is listed, and an open block at the end.
+    errors = checkScenario("bogus\ncreate\nwait x\nexpect sent\n", "t.scn");
+    ASSERT_EQ(errors.size(), 3u);
+    EXPECT_EQ(errors[2].message, "the \"expect sent\" block is not closed: \"end\" missing");
+    EXPECT_TRUE(checkScenario("create\ndestroy\n", "t.scn").empty());
 }
 
 TEST(ScenarioParser, ComponentNamesAddressALineOrTheLinesThatFollow)

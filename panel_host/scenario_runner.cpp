@@ -466,7 +466,7 @@ void scenario_runner::runFacility(const scenario_step& step, bool scheduled)
 bool scenario_runner::run(const scenario_step& step)
 {
     where_ = step.where();
-    failuresBefore_ = out_.failures().size();
+    failuresBefore_ = out_.failureCount();
     target_ = current_;
     speaking_ = nullptr;
     const std::string& declared = step.kind == step_kind::use_component ? step.name
@@ -638,7 +638,7 @@ bool scenario_runner::run(const scenario_step& step)
         break;
     }
     out_.flush();
-    return !(settings_.stopOnFailure && out_.failures().size() > failuresBefore_);
+    return !(settings_.stopOnFailure && out_.failureCount() > failuresBefore_);
 }
 
 void scenario_runner::expect(const scenario_step& step)

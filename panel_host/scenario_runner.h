@@ -85,7 +85,7 @@ public:
     panel_model& panels() { return current_->panels; }
     const std::optional<std::string>& lastAnswer() const { return current_->lastAnswer; }
     const std::string& currentComponent() const { return current_->name; }
-    std::size_t failureCount() const { return out_.failures().size(); }
+    std::size_t failureCount() const { return out_.failureCount(); }
     int expectationsChecked() const { return expectations_; }
 
     // Every component declared so far, in order of declaration ("main" first).

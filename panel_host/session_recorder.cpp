@@ -80,6 +80,20 @@ void session_recorder::keep(const std::vector<std::string>& lines)
         lines_.push_back(line);
 }
 
+void session_recorder::dropBlock()
+{
+    parser_.dropBlock();
+    block_.clear();
+}
+
+std::vector<scenario_error> session_recorder::finish()
+{
+    std::vector<scenario_error> errors;
+    parser_.finish(errors);
+    block_.clear();
+    return errors;
+}
+
 session_recorder::line_result session_recorder::runLine(std::string_view line)
 {
     line_result result;

@@ -47,6 +47,10 @@ public:
     line_result runLine(std::string_view line);
     // True while a block waits for its "end".
     bool inBlock() const { return parser_.inBlock(); }
+    // Forgets a block still waiting for its "end" (Ctrl-C at the prompt).
+    void dropBlock();
+    // The end of input: a block still open is reported as not closed.
+    std::vector<scenario_error> finish();
 
     // Records a line for a step that ran without runLine (the prompt's own
     // "create", faults given on the command line).

@@ -125,7 +125,9 @@ const char* simulated_host::handle(const std::string& line)
         panel_layout layout;
         std::string error;
         if (!loadLayout(path, layout, error)) {
-            warn("PS: cannot show panel '" + args[0] + "': " + error);
+            // The host answers null, as a real one would; but a run whose
+            // panel was never shown tests nothing, so it fails.
+            problems_.push_back("PS: cannot show panel '" + args[0] + "': " + error + " (see --layouts and --data)");
             return nullptr;
         }
         note("panel '" + args[0] + "' shows " + (layout.name.empty() ? path : layout.name) + " (" +
@@ -295,10 +297,10 @@ const char* simulated_host::handOut(const std::string& text, const std::string& 
     block.text = std::make_unique<char[]>(text.size() + 1);
     std::memcpy(block.text.get(), text.c_str(), text.size() + 1);
     block.command = command;
+    block.serial = served_++;
     const char* handed = block.text.get();
-    answerAt_.emplace(handed, answers_.size());
-    unreturned_.insert(answers_.size());
-    answers_.push_back(std::move(block));
+    unreturned_.emplace(block.serial, handed);
+    answers_[handed] = std::move(block);
     return handed;
 }
 
@@ -308,16 +310,21 @@ void simulated_host::giveBack(const char* text)
         out_.detail("null answer given back");
         return;
     }
-    auto found = answerAt_.find(text);
-    if (found != answerAt_.end()) {
-        answer_block& block = answers_[found->second];
+    auto found = answers_.find(text);
+    if (found != answers_.end()) {
+        answer_block& block = found->second;
         if (block.givenBack) {
             problems_.push_back("the answer to " + quoteText(block.command) + " was given back twice");
             out_.warning("the answer to " + quoteText(block.command) + " was given back twice");
         } else {
             block.givenBack = true;
-            unreturned_.erase(found->second);
+            unreturned_.erase(block.serial);
             out_.detail("answer to " + quoteText(block.command) + " given back");
+            givenBack_.push_back(text);
+            if (givenBack_.size() > keptGivenBack) {
+                answers_.erase(givenBack_.front());
+                givenBack_.pop_front();
+            }
         }
         return;
     }
@@ -370,8 +377,8 @@ void simulated_host::reportFaults()
 std::vector<std::string> simulated_host::takeUnreturnedAnswers()
 {
     std::vector<std::string> unreturned;
-    for (std::size_t at : unreturned_)
-        unreturned.push_back(answers_[at].command);
+    for (const auto& entry : unreturned_)
+        unreturned.push_back(answers_.at(entry.second).command);
     unreturned_.clear();
     return unreturned;
 }

@@ -20,10 +20,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <deque>
 #include <map>
 #include <memory>
 #include <random>
-#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -129,13 +129,19 @@ private:
     struct answer_block {
         std::unique_ptr<char[]> text;
         std::string command;
+        std::uint64_t serial = 0;
         bool givenBack = false;
     };
-    // Every answer stays alive to the end of the run, so a second give-back
-    // is told apart from a stray pointer; both lookups stay cheap on long runs.
-    std::vector<answer_block> answers_;
-    std::unordered_map<const char*, std::size_t> answerAt_;
-    std::set<std::size_t> unreturned_;  // neither given back nor reported, in order
+    // An answer stays alive after its give-back, so that a second give-back
+    // is told apart from a stray pointer; the last `keptGivenBack` of them
+    // do, so that a long run does not keep every answer it ever gave. (A
+    // give-back of an older one is still reported, as a text never handed
+    // out.)
+    static constexpr std::size_t keptGivenBack = 10000;
+    std::unordered_map<const char*, answer_block> answers_;
+    std::deque<const char*> givenBack_;             // oldest first
+    std::map<std::uint64_t, const char*> unreturned_;  // neither given back nor reported, in order
+    std::uint64_t served_ = 0;
     std::string shownAnswer_;  // the "PS" answer
     std::vector<std::string> sent_;
     std::vector<std::string> notices_;

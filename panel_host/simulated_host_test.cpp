@@ -57,6 +57,10 @@ protected:
 TEST_F(SimulatedHost, ShowsPanelsAndKeepsControlState)
 {
     EXPECT_EQ(send("PS '1' 'missing.zelm_ui'"), nullptr);
+    // A panel that cannot be shown fails the run: nothing after it means much.
+    std::vector<std::string> problems = host.takeProblems();
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].rfind("PS: cannot show panel '1': ", 0), 0u) << problems[0];
     ASSERT_NE(send("PS '1' 'small.zelm_ui'"), nullptr);
     send("TP 'statesheet=high' '1' 'Take'");
     send("TP 'text=A=B' '1' 'Take'");

@@ -11,38 +11,6 @@ std::string formatTime(std::int64_t milliseconds)
     return text;
 }
 
-std::size_t displayWidth(const std::string& text)
-{
-    std::size_t width = 0;
-    for (unsigned char c : text)
-        if ((c & 0xC0) != 0x80)
-            ++width;
-    return width;
-}
-
-std::string fitWidth(const std::string& text, std::size_t width, bool unicode)
-{
-    std::size_t have = displayWidth(text);
-    if (have <= width)
-        return text + std::string(width - have, ' ');
-    if (width == 0)
-        return std::string();
-    // Keep width-1 characters, then the cut mark.
-    std::string cut;
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        if ((c & 0xC0) != 0x80) {
-            if (kept == width - 1)
-                break;
-            ++kept;
-        }
-        cut += text[i];
-    }
-    cut += unicode ? "…" : "~";
-    return cut;
-}
-
 transcript::transcript(std::ostream& out, transcript_style style) : out_(out), style_(style) {}
 
 std::string transcript::paint(const std::string& text, const char* code) const
@@ -58,7 +26,7 @@ void transcript::heading(const std::string& text)
 {
     flushRevertives();
     std::string rule = style_.unicode ? "──" : "--";
-    std::string line = rule + " " + text + " ";
+    std::string line = rule + " " + terminalSafe(text) + " ";
     std::size_t width = displayWidth(line);
     while (width < 78) {
         line += style_.unicode ? "─" : "-";
@@ -74,10 +42,10 @@ void transcript::event(std::int64_t now, const std::string& text, const std::str
         return;
     std::string time = formatTime(now);
     std::string line = std::string(10 - std::min<std::size_t>(10, time.size()), ' ') + time + " " +
-                       (style_.unicode ? "▶ " : "> ") + text;
+                       (style_.unicode ? "▶ " : "> ") + terminalSafe(text);
     out_ << paint(line.substr(0, 11), ansi::dim) << paint(line.substr(11), ansi::bold);
     if (!where.empty() && style_.verbosity >= 2)
-        out_ << "   " << paint("(" + where + ")", ansi::dim);
+        out_ << "   " << paint("(" + terminalSafe(where) + ")", ansi::dim);
     out_ << '\n';
 }
 
@@ -86,9 +54,9 @@ void transcript::command(const std::string& line, const std::string& answer)
     flushRevertives();
     if (style_.verbosity < 1)
         return;
-    out_ << "            " << paint(arrow(), ansi::cyan) << ' ' << line;
+    out_ << "            " << paint(arrow(), ansi::cyan) << ' ' << terminalSafe(line);
     if (!answer.empty())
-        out_ << "   " << paint(std::string(style_.unicode ? "⇐ " : "<= ") + answer, ansi::green);
+        out_ << "   " << paint(std::string(style_.unicode ? "⇐ " : "<= ") + terminalSafe(answer), ansi::green);
     out_ << '\n';
 }
 
@@ -102,7 +70,7 @@ void transcript::answer(const std::string& text)
     bool first = true;
     while (std::getline(lines, line)) {
         out_ << "            " << paint(first ? (style_.unicode ? "⇐ answer " : "<= answer ") : "          ", ansi::green)
-             << paint(line, ansi::green) << '\n';
+             << paint(terminalSafe(line), ansi::green) << '\n';
         first = false;
     }
 }
@@ -150,7 +118,7 @@ void transcript::note(const std::string& text)
     flushRevertives();
     if (style_.verbosity < 1)
         return;
-    out_ << "            " << paint(std::string(style_.unicode ? "· " : ". ") + text, ansi::dim) << '\n';
+    out_ << "            " << paint(std::string(style_.unicode ? "· " : ". ") + terminalSafe(text), ansi::dim) << '\n';
 }
 
 void transcript::detail(const std::string& text)
@@ -158,21 +126,27 @@ void transcript::detail(const std::string& text)
     if (style_.verbosity < 2)
         return;
     flushRevertives();
-    out_ << "            " << paint(std::string(style_.unicode ? "· " : ". ") + text, ansi::dim) << '\n';
+    out_ << "            " << paint(std::string(style_.unicode ? "· " : ". ") + terminalSafe(text), ansi::dim) << '\n';
 }
 
 void transcript::warning(const std::string& text)
 {
     flushRevertives();
     ++warnings_;
-    out_ << "            " << paint("warning: " + text, ansi::yellow) << '\n';
+    // Quiet runs hide warnings, unless warnings fail the run.
+    if (style_.verbosity < 1 && !style_.strict)
+        return;
+    out_ << "            " << paint("warning: " + terminalSafe(text), ansi::yellow) << '\n';
 }
 
 void transcript::failure(const std::string& where, const std::string& text)
 {
     flushRevertives();
-    std::string message = where.empty() ? text : where + ": " + text;
-    failures_.push_back(message);
+    // A failure may span lines (a difference of command lines).
+    std::string message = terminalSafe(where.empty() ? text : where + ": " + text, true);
+    ++failureCount_;
+    if (failures_.size() < keptFailures)
+        failures_.push_back(message);
     out_ << paint(std::string(style_.unicode ? "✘ " : "FAILED ") + message, ansi::red) << '\n';
 }
 

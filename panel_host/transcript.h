@@ -1,7 +1,9 @@
 // transcript: what panel_host prints while it runs. Each event the host
 // delivers is one line, the commands it caused follow indented under it,
 // and revertives delivered after it are gathered into compact lines.
-// Failures are printed where they happen and kept for the summary.
+// Failures are printed where they happen and kept for the summary. Every
+// text from outside (scenario, installation, module) is printed through
+// terminalSafe().
 #pragma once
 
 #include <cstdint>
@@ -9,10 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "terminal_text.h"
+
 struct transcript_style {
     int verbosity = 1;     // 0 quiet: headings, pictures, failures; 1 normal; 2 every revertive and give-back
     bool color = false;    // ANSI colours
     bool unicode = true;   // arrows, ticks and box lines; ASCII otherwise
+    bool strict = false;   // warnings fail the run, so even a quiet run shows them
 };
 
 class transcript {
@@ -36,7 +41,11 @@ public:
     void block(const std::string& text);  // pictures, tables: printed as they are
     void flush();
 
+    // The first `keptFailures` failure messages, for the summary; a run
+    // that fails on every line of a huge scenario keeps no more.
+    static constexpr std::size_t keptFailures = 20;
     const std::vector<std::string>& failures() const { return failures_; }
+    std::size_t failureCount() const { return failureCount_; }
     int warnings() const { return warnings_; }
 
     // Styling helpers, empty when colours are off.
@@ -54,6 +63,7 @@ private:
     };
     std::vector<pending> revertives_;
     std::vector<std::string> failures_;
+    std::size_t failureCount_ = 0;
     int warnings_ = 0;
 };
 
@@ -72,8 +82,3 @@ constexpr const char* inverse = "7";
 
 // "12.345s" for milliseconds.
 std::string formatTime(std::int64_t milliseconds);
-// Display width of a UTF-8 text (code points; every character used here is
-// one column wide).
-std::size_t displayWidth(const std::string& text);
-// Pads or cuts a UTF-8 text to exactly `width` columns ("…" or "~" marks a cut).
-std::string fitWidth(const std::string& text, std::size_t width, bool unicode);

@@ -7,6 +7,8 @@
 //   badnumber sends "RC 31 x 1 ',' 0"
 //   nocontrol sets a property of a control the layout does not have
 //   timer     starts timer 3 and leaves it running
+//   escapes   sends a notice full of terminal control sequences and
+//             answers with more
 // Anything else answers "ok".
 #include <cstdint>
 #include <cstring>
@@ -43,6 +45,9 @@ public:
             link_->send("TP 'text=hello' '1' 'NoSuchControl'", zelmSendCommand);
         } else if (std::strcmp(text, "timer") == 0) {
             link_->send("ET 3 250", zelmSendCommand);
+        } else if (std::strcmp(text, "escapes") == 0) {
+            link_->send("HN 'clear\x1b[2J\x1b]0;owned\x07 back\r'", zelmSendCommand);
+            return answer_;
         }
         return nullptr;
     }
@@ -50,6 +55,9 @@ public:
 private:
     zelm_host_link* link_;
     char foreign_[4] = {'a', 'b', 'c', '\0'};
+    // The "escapes" answer; the host hands it back with code 5, which this
+    // component ignores, as the text is its own.
+    char answer_[8] = {'o', 'k', '\x1b', '[', '1', 'm', '\x9b', '\0'};
 };
 
 }  // namespace
