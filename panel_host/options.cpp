@@ -73,6 +73,9 @@ int parseOptions(int argc, char** argv, host_options& options)
                  "Stop at the first failed expectation (the run goes on by default).");
     app.add_flag("--strict", options.strict, "Count warnings (unknown controls, refused routes ...) as failures.");
     app.add_flag("--check", options.check, "Only read the scenario and report its errors; load nothing.");
+    app.add_option("--record", options.record,
+                   "Write every event delivered, every command sent with its answer and every give-back to "
+                   "this file, for replay_host (format: panel_host/event_record.h).");
     app.add_option("--revertive-delay", options.revertiveDelay,
                    "Fault: revertives arrive this much virtual time after a change (500, 500ms, 2s).")
         ->capture_default_str();

@@ -66,12 +66,16 @@ scenario_runner::scenario_runner(runner_settings settings, router_model& routers
     : settings_(std::move(settings)), routers_(routers), out_(out)
 {
     host_ = std::make_unique<simulated_host>(panels_, routers_, clock_, out_, settings_.layoutDir);
+    if (!settings_.recordPath.empty())
+        recorder_ = std::make_unique<event_recorder>(*host_, settings_.recordPath);
 }
 
 scenario_runner::~scenario_runner()
 {
     // A run cut short still deletes the component before its module goes.
     if (component_ != nullptr) {
+        if (recorder_)
+            recorder_->destroy();
         delete component_;
         component_ = nullptr;
     }
@@ -79,6 +83,10 @@ scenario_runner::~scenario_runner()
 
 bool scenario_runner::openModule(std::string& error)
 {
+    if (recorder_ && !recorder_->ok()) {
+        error = "cannot write the event record " + settings_.recordPath;
+        return false;
+    }
     if (!loader_.open(settings_.modulePath)) {
         error = loader_.error();
         return false;
@@ -96,7 +104,11 @@ void scenario_runner::fail(const std::string& text)
 
 char* scenario_runner::deliver(std::intptr_t data, std::int32_t code)
 {
+    if (recorder_)
+        recorder_->event(data, code);
     char* result = component_->hostEvent(data, code);
+    if (recorder_)
+        recorder_->returned(result);
     checkAfterEvent();
     return result;
 }
@@ -221,7 +233,12 @@ void scenario_runner::create(const scenario_step& step)
     }
     usedData_ = step.hasText ? step.text : settings_.loadData;
     out_.event(clock_.now(), "create the component, data " + quoted(usedData_), where_);
-    component_ = loader_.entry()(host_.get(), usedData_.c_str());
+    if (recorder_)
+        recorder_->create(usedData_);
+    component_ = loader_.entry()(recorder_ ? static_cast<zelm_host_link*>(recorder_.get()) : host_.get(),
+                                 usedData_.c_str());
+    if (recorder_)
+        recorder_->created(component_ != nullptr);
     checkAfterEvent();
     if (component_ == nullptr) {
         fail("load_zelm_client_script returned null");
@@ -233,6 +250,8 @@ void scenario_runner::create(const scenario_step& step)
 void scenario_runner::destroy()
 {
     out_.event(clock_.now(), "destroy the component", where_);
+    if (recorder_)
+        recorder_->destroy();
     delete component_;
     component_ = nullptr;
     checkAfterEvent();

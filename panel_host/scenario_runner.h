@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "event_record.h"
 #include "module_loader.h"
 #include "panel_model.h"
 #include "panel_picture.h"
@@ -28,6 +29,7 @@ struct runner_settings {
     bool picture = false;      // "show" draws the panel
     bool stopOnFailure = false;
     picture_style pictureStyle;
+    std::string recordPath;    // --record: the event record is written here
 };
 
 class scenario_runner {
@@ -78,6 +80,7 @@ private:
     virtual_clock clock_;
     std::unique_ptr<simulated_host> host_;
     module_loader loader_;
+    std::unique_ptr<event_recorder> recorder_;  // with --record: the component's host link
     zelm_client_callback* component_ = nullptr;
     std::string usedData_;
     std::optional<std::string> lastAnswer_;
