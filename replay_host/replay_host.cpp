@@ -440,7 +440,13 @@ void replay::deliver(std::intptr_t data, std::int32_t code)
     char* result = component_->hostEvent(data, code);
     text_buffer actual;
     actual.add("returned ");
-    addRecordText(actual, result);
+    // Where the record has no text, a non-null result is not read: from a
+    // module whose slots moved it need not point at a text at all.
+    const char* expected = peek();
+    if (result != nullptr && expected != nullptr && std::strcmp(expected, "returned null") == 0)
+        actual.add("(not null)");
+    else
+        addRecordText(actual, result);
     expect(actual);
     if (events_ >= returnedCapacity_) {
         const int wanted = events_ * 2 + 64;

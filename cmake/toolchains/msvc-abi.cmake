@@ -57,6 +57,10 @@ set(CMAKE_CXX_FLAGS_INIT "${flags} -fno-threadsafe-statics")
 # too, and an MSVC link takes them from vcruntime140.
 set(import_libs "")
 foreach(dll vcruntime140 ucrtbase kernel32)
+  if(NOT EXISTS ${ZELM_MSVC_IMPORT_LIBS}/lib${dll}.a)
+    message(FATAL_ERROR "msvc-abi toolchain: ${ZELM_MSVC_IMPORT_LIBS}/lib${dll}.a is missing "
+                        "(package libwine-dev, for 32-bit libwine-dev:i386; scripts/msvc-deps installs them)")
+  endif()
   list(APPEND import_libs ${ZELM_MSVC_IMPORT_LIBS}/lib${dll}.a)
 endforeach()
 string(REPLACE ";" " " import_libs "${import_libs}")
