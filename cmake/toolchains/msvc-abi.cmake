@@ -55,11 +55,17 @@ set(CMAKE_CXX_FLAGS_INIT "${flags} -fno-threadsafe-statics")
 
 # vcruntime140 first: Wine's ucrtbase exports the exception-handling entries
 # too, and an MSVC link takes them from vcruntime140.
+# 32-bit code calls 64-bit arithmetic helpers (_aulldiv ...), which MSVC's
+# static runtime holds and ntdll.dll exports.
+set(import_dlls vcruntime140 ucrtbase kernel32)
+if(ZELM_MSVC_TRIPLE MATCHES "^i686")
+  list(APPEND import_dlls ntdll)
+endif()
 set(import_libs "")
-foreach(dll vcruntime140 ucrtbase kernel32)
+foreach(dll ${import_dlls})
   if(NOT EXISTS ${ZELM_MSVC_IMPORT_LIBS}/lib${dll}.a)
     message(FATAL_ERROR "msvc-abi toolchain: ${ZELM_MSVC_IMPORT_LIBS}/lib${dll}.a is missing "
-                        "(package libwine-dev, for 32-bit libwine-dev:i386; scripts/msvc-deps installs them)")
+                        "(64-bit: package libwine-dev; 32-bit: made by scripts/msvc-deps)")
   endif()
   list(APPEND import_libs ${ZELM_MSVC_IMPORT_LIBS}/lib${dll}.a)
 endforeach()
