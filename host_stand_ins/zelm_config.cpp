@@ -3,10 +3,13 @@
 #include "zelm_config.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <new>
-#include <string>
 
 #include <pugixml.hpp>
+
+// Built with zelm_string rather than the C++ library's strings: this library
+// is built for the MSVC C++ ABI too, where no C++ library exists.
 
 struct zelm_config::state {
     pugi::xml_document document;
@@ -23,13 +26,13 @@ const char pathSeparator = '/';
 
 // Where the settings file of block `file` lives, or empty when the
 // installation variables are not set.
-std::string settingsPath(const std::string& file)
+zelm_string settingsPath(const zelm_string& file)
 {
     const char* root = std::getenv("QV_ROOT");
     const char* system = std::getenv("QV_SYSTEM");
-    if (root == nullptr || system == nullptr || file.empty())
-        return std::string();
-    std::string path(root);
+    if (root == nullptr || system == nullptr || file.isEmpty())
+        return zelm_string();
+    zelm_string path(root);
     path += pathSeparator;
     path += system;
     path += pathSeparator;
@@ -41,21 +44,20 @@ std::string settingsPath(const std::string& file)
 }
 
 // The first entry of block `name` in `document`, or a null node.
-pugi::xml_node openBlock(pugi::xml_document& document, const std::string& name)
+pugi::xml_node openBlock(pugi::xml_document& document, const zelm_string& name)
 {
-    std::string::size_type dot = name.find('.');
-    std::string file = name.substr(0, dot);
+    zelm_string file;
+    zelm_string id;
+    const bool hasId = name.split('.', file, id);
     // A file name must not climb out of the config folder.
-    if (file.find('/') != std::string::npos || file.find('\\') != std::string::npos || file == "..")
+    if (std::strchr(file.c_str(), '/') != nullptr || std::strchr(file.c_str(), '\\') != nullptr || file == "..")
         return pugi::xml_node();
-    std::string path = settingsPath(file);
-    if (path.empty() || !document.load_file(path.c_str()))
+    const zelm_string path = settingsPath(file);
+    if (path.isEmpty() || !document.load_file(path.c_str()))
         return pugi::xml_node();
     pugi::xml_node block = document.document_element();
-    if (dot != std::string::npos) {
-        std::string id = name.substr(dot + 1);
+    if (hasId)
         block = block.find_child_by_attribute("id", id.c_str());
-    }
     pugi::xml_node entry = block.first_child();
     while (entry && entry.type() != pugi::node_element)
         entry = entry.next_sibling();
@@ -64,15 +66,10 @@ pugi::xml_node openBlock(pugi::xml_document& document, const std::string& name)
 
 }  // namespace
 
-zelm_config::zelm_config(const zelm_string& name) noexcept : state_(nullptr)
+zelm_config::zelm_config(const zelm_string& name) noexcept : state_(new (std::nothrow) state)
 {
-    try {
-        state_ = new state;
-        state_->current = openBlock(state_->document, std::string(name.c_str(), static_cast<size_t>(name.length())));
-    } catch (...) {
-        delete state_;
-        state_ = nullptr;
-    }
+    if (state_ != nullptr)
+        state_->current = openBlock(state_->document, name);
 }
 
 zelm_config::~zelm_config()

@@ -195,6 +195,7 @@ int main(int argc, char** argv)
     settings.layoutDir = options.layouts;
     settings.picture = options.picture || interactive;
     settings.stopOnFailure = options.stopOnFailure;
+    settings.recordPath = options.recordEvents;
     settings.pictureStyle.unicode = style.unicode;
     settings.pictureStyle.color = style.color;
     scenario_runner runner(settings, routers, out);

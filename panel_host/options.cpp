@@ -98,6 +98,10 @@ int parseOptions(int argc, char** argv, host_options& options)
     app.add_flag("--check", options.check,
                  "Only read the scenario (standard input, even on a terminal) and report its errors; load "
                  "nothing.");
+    app.add_option("--record-events", options.recordEvents,
+                   "Write every event delivered to the (first) component, every command it sent with the "
+                   "host's answer and every give-back to this file, for replay_host (format: "
+                   "panel_host/event_record.h).");
     app.add_option("--revertive-delay", options.revertiveDelay,
                    "Fault: revertives arrive this much virtual time after a change (500, 500ms, 2s).")
         ->capture_default_str();

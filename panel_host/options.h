@@ -23,6 +23,7 @@ struct host_options {
     bool stopOnFailure = false;
     bool strict = false;
     bool check = false;
+    std::string recordEvents;  // --record-events FILE: the event record of the run
     std::string revertiveDelay = "0";
     int drop = 0;
     int duplicate = 0;

@@ -70,6 +70,10 @@ scenario_runner::scenario_runner(runner_settings settings, router_model& routers
 {
     current_ = &declareComponent("main");
     target_ = current_;
+    // The event record follows the first component, the one a replay host
+    // plays; its host link stays the same for the whole run.
+    if (!settings_.recordPath.empty())
+        recorder_ = std::make_unique<event_recorder>(*current_->host, settings_.recordPath);
 }
 
 scenario_runner::~scenario_runner()
@@ -77,6 +81,8 @@ scenario_runner::~scenario_runner()
     // A run cut short still deletes the components before their module goes.
     for (auto& component : components_)
         if (component->object != nullptr) {
+            if (recording(*component))
+                recorder_->destroy();
             delete component->object;
             component->object = nullptr;
         }
@@ -152,6 +158,10 @@ void scenario_runner::passTime(std::int64_t milliseconds)
 
 bool scenario_runner::openModule(std::string& error)
 {
+    if (recorder_ && !recorder_->ok()) {
+        error = "cannot write the event record " + settings_.recordPath;
+        return false;
+    }
     if (!loader_.open(settings_.modulePath)) {
         error = loader_.error();
         return false;
@@ -171,7 +181,11 @@ char* scenario_runner::deliver(runner_component& to, std::intptr_t data, std::in
 {
     runner_component* speaking = speaking_;
     speaking_ = &to;
+    if (recording(to))
+        recorder_->event(data, code);
     char* result = to.object->hostEvent(data, code);
+    if (recording(to))
+        recorder_->returned(result);
     checkAfterEvent(to);
     speaking_ = speaking;
     return result;
@@ -302,7 +316,13 @@ void scenario_runner::create(const scenario_step& step)
     }
     to.usedData = step.hasText ? step.text : settings_.loadData;
     out_.event(clock_.now(), label(to) + "create the component, data " + quoted(to.usedData), where_);
-    to.object = loader_.entry()(to.host.get(), to.usedData.c_str());
+    if (recording(to)) {
+        recorder_->create(to.usedData);
+        to.object = loader_.entry()(recorder_.get(), to.usedData.c_str());
+        recorder_->created(to.object != nullptr);
+    } else {
+        to.object = loader_.entry()(to.host.get(), to.usedData.c_str());
+    }
     checkAfterEvent(to);
     if (to.object == nullptr) {
         fail("load_zelm_client_script returned null");
@@ -315,6 +335,8 @@ void scenario_runner::destroy()
 {
     runner_component& of = *target_;
     out_.event(clock_.now(), label(of) + "destroy the component", where_);
+    if (recording(of))
+        recorder_->destroy();
     delete of.object;
     of.object = nullptr;
     checkAfterEvent(of);

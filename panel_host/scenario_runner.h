@@ -23,6 +23,7 @@
 #include <utility>
 #include <vector>
 
+#include "event_record.h"
 #include "module_loader.h"
 #include "panel_model.h"
 #include "panel_picture.h"
@@ -39,6 +40,7 @@ struct runner_settings {
     bool picture = false;      // "show" draws the panel
     bool stopOnFailure = false;
     picture_style pictureStyle;
+    std::string recordPath;    // --record-events: the first component's event record is written here
 };
 
 // One component of the facility as the runner holds it.
@@ -101,6 +103,7 @@ private:
     char* deliver(runner_component& to, std::intptr_t data, std::int32_t code);
     void checkAfterEvent(runner_component& of);
     runner_component* findComponent(const std::string& name);
+    bool recording(const runner_component& of) const { return recorder_ && &of == components_.front().get(); }
     runner_component& declareComponent(const std::string& name);
     runner_component* ownerOf(int clockOwner);
     std::string label(const runner_component& of) const;
@@ -128,6 +131,7 @@ private:
     runner_component* speaking_ = nullptr;  // whose name failures carry now
     std::set<std::pair<int, int>> routed_;
     bool firstUsed_ = false;  // a line addressed the first component ("main")
+    std::unique_ptr<event_recorder> recorder_;  // with --record-events: the first component's host link
     std::string where_;  // file:line of the step being run
     std::size_t failuresBefore_ = 0;
     int expectations_ = 0;
