@@ -21,6 +21,10 @@
 #include "scenario_parser.h"
 #include "scenario_runner.h"
 #include "transcript.h"
+#if defined(ZELM_HAVE_WEB_VIEW)
+#  include "event_loop.h"
+#  include "web_view.h"
+#endif
 
 namespace fs = std::filesystem;
 
@@ -75,14 +79,15 @@ int main(int argc, char** argv)
         return status;
     applyDefaults(options, executableDirectory(argc > 0 ? argv[0] : nullptr));
 
-    bool interactive = options.scenario.empty() && isatty(fileno(stdin));
-    if (options.scenario.empty() && !interactive)
+    bool serve = !options.serve.empty();
+    bool interactive = options.scenario.empty() && isatty(fileno(stdin)) && !serve;
+    if (options.scenario.empty() && !interactive && !serve)
         options.scenario = "-";
 
     // The scenario is read whole before anything runs, so that a bad line
     // stops the run before the component sees a single event.
     parsed_scenario scenario;
-    if (!interactive) {
+    if (!interactive && !options.scenario.empty()) {
         std::string text, error;
         if (!readScenario(options.scenario, text, error)) {
             std::cerr << "panel_host: " << error << '\n';
@@ -162,7 +167,16 @@ int main(int argc, char** argv)
     }
 
     int badLines = 0;
-    if (interactive) {
+    if (serve) {
+#if defined(ZELM_HAVE_WEB_VIEW)
+        event_loop loop;
+        if (serveWebView(options, runner, routers, out, loop) != 0)
+            return 2;
+#else
+        std::cerr << "panel_host: --serve: this build has no browser view (it is left out of the Windows build)\n";
+        return 2;
+#endif
+    } else if (interactive) {
         scenario_step create;
         create.kind = step_kind::create;
         create.file = "<terminal>";

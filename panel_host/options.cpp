@@ -86,6 +86,11 @@ int parseOptions(int argc, char** argv, host_options& options)
         ->capture_default_str();
     app.add_option("--offline", options.offline, "Fault: this device starts offline (may be repeated).")
         ->allow_extra_args(false);
+    app.add_option("--serve", options.serve,
+                   "Serve the browser view at [ADDRESS:]PORT (address 127.0.0.1 unless given): the panel drawn "
+                   "from its layout, the facility, the transcript; the scenario file, if any, runs first.");
+    app.add_option("--record", options.record,
+                   "With --serve: the file that the page's Record button writes the session to, as a scenario.");
     app.footer(std::string("\n") + "Exit status: 0 when every expectation held, 1 when one failed or the\n"
                "component broke the host protocol, 2 for a bad option, a missing installation,\n"
                "a module that cannot be loaded or a scenario with bad lines.\n\n" +

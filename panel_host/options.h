@@ -28,6 +28,8 @@ struct host_options {
     int duplicate = 0;
     std::uint32_t seed = 1;
     std::vector<int> offline;
+    std::string serve;         // [ADDRESS:]PORT of the browser view; empty: none
+    std::string record;        // the scenario file a recording is written to
 };
 
 // Reads the command line. Returns -1 to go on, or the exit status when the

@@ -585,6 +585,13 @@ void scenario_runner::expect(const scenario_step& step)
     }
 }
 
+void scenario_runner::passTime(std::int64_t milliseconds)
+{
+    where_ = "clock";
+    advance(milliseconds);
+    out_.flush();
+}
+
 void scenario_runner::finish()
 {
     where_ = "end of run";

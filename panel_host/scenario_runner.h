@@ -44,6 +44,9 @@ public:
     // Runs one step. False when the run is to stop (a failure with
     // stopOnFailure set).
     bool run(const scenario_step& step);
+    // Virtual time passes as in "wait", without a step or a line of its
+    // own: the browser view's clock follows wall time this way.
+    void passTime(std::int64_t milliseconds);
     // Ends the run: destroys a component that still exists and reports
     // leftovers (unreturned answers, running timers).
     void finish();
