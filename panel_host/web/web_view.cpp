@@ -362,6 +362,9 @@ void web_server::acceptNext()
     acceptor_.async_accept([this](beast::error_code ec, tcp::socket socket) {
         if (ec)
             return;  // closed: the server stops
+        // Small messages go out at once, not held back to be coalesced
+        // with the next one (which would add up to a delayed ACK's 40 ms).
+        socket.set_option(tcp::no_delay(true), ec);
         auto session = std::make_shared<http_session>(std::move(socket), *this);
         http_.erase(std::remove_if(http_.begin(), http_.end(), [](const auto& w) { return w.expired(); }), http_.end());
         http_.push_back(session);

@@ -167,7 +167,7 @@ function buildRouter(router) {
   }
   source.value = '1';
   const hint = document.createElement('span');
-  hint.textContent = ' click a row to route this source there';
+  hint.textContent = ' (click a row to route it)';
   tools.append(filter, ' source ', source, hint);
   const scroll = document.createElement('div');
   scroll.className = 'router-scroll';
@@ -291,13 +291,20 @@ function render() {
   $('record').textContent = state.recording ? '■ Stop recording' : '● Record';
 }
 
+// New text is appended as a node of its own (re-setting the whole text
+// would lay out the whole transcript again at every event); the oldest
+// nodes go once the transcript outgrows its bound.
+let transcriptLength = 0;
 function appendTranscript(text, reset) {
   const pre = $('transcript');
   const atBottom = pre.scrollTop + pre.clientHeight >= pre.scrollHeight - 4;
-  if (reset) pre.textContent = '';
-  let all = pre.textContent + text;
-  if (all.length > maxTranscript) all = all.slice(all.indexOf('\n', all.length - maxTranscript) + 1);
-  pre.textContent = all;
+  if (reset) { pre.textContent = ''; transcriptLength = 0; }
+  pre.appendChild(document.createTextNode(text));
+  transcriptLength += text.length;
+  while (transcriptLength > maxTranscript && pre.firstChild) {
+    transcriptLength -= pre.firstChild.textContent.length;
+    pre.firstChild.remove();
+  }
   if (atBottom || reset) pre.scrollTop = pre.scrollHeight;
 }
 

@@ -10,11 +10,13 @@
 // (scripts/install-web-deps installs it).
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
-import { spawn, spawnSync } from 'node:child_process';
+import { spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
+
+import { hostOptions, killAllHosts, launchChromium, panelHost, startHost, step, stopHost as endHost } from './host.mjs';
 
 let chromium;
 try {
@@ -24,64 +26,20 @@ try {
   process.exit(77);
 }
 
-const source = process.env.ZELM_SOURCE_DIR ?? path.resolve(import.meta.dirname, '../../..');
-const panelHost = process.env.PANEL_HOST ?? path.join(source, 'build/default/bin/panel_host');
-const hostOptions = ['--installation', path.join(source, 'examples/installation'),
-  '--layouts', path.join(source, 'panels/components/Tessaly_Q'), '--color', 'never',
-  ...(process.env.PANEL_MODULE ? ['--module', process.env.PANEL_MODULE] : [])];
-const ready = path.join(source, 'examples/scenarios/operate.scn');
-
 // Set only after the merge of several components into the scenario language.
 const severalComponents = process.env.ZELM_WEB_SEVERAL_COMPONENTS === '1';
 
 let browser;
-const hosts = [];
-
-before(async () => {
-  // Playwright gives each launch a fresh, throw-away profile folder.
-  browser = await chromium.launch({
-    executablePath: process.env.CHROMIUM ?? '/usr/bin/chromium',
-    headless: true,
-    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-      '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-  });
-});
-
+before(async () => { browser = await launchChromium(chromium); });
 after(async () => {
   await browser?.close();
-  for (const host of hosts) host.child.kill('SIGKILL');
+  killAllHosts();
 });
-
-// Starts panel_host --serve on the ready facility; resolves with its URL.
-function startHost(extra = []) {
-  const child = spawn(panelHost, [...hostOptions, '--serve', '127.0.0.1:0', ...extra, ready],
-    { stdio: ['ignore', 'pipe', 'pipe'] });
-  const host = { child, output: '' };
-  hosts.push(host);
-  child.stderr.on('data', (chunk) => { host.output += chunk; });
-  return new Promise((resolve, reject) => {
-    const timer = setTimeout(() => reject(new Error('panel_host printed no URL:\n' + host.output)), 15000);
-    child.stdout.on('data', (chunk) => {
-      host.output += chunk;
-      const found = /the browser view is at (http:\/\/127\.0\.0\.1:\d+)\//.exec(host.output);
-      if (found && !host.url) {
-        clearTimeout(timer);
-        host.url = found[1];
-        resolve(host);
-      }
-    });
-    child.on('exit', (code) => reject(new Error(`panel_host ended (${code}):\n${host.output}`)));
-  });
-}
 
 // Ends panel_host as Ctrl-C would; it ends cleanly, with the status a
 // scenario run would have (1 after a failed expectation).
 async function stopHost(host, status = 0) {
-  const ended = new Promise((resolve) => host.child.on('exit', (code, signal) => resolve({ code, signal })));
-  host.child.kill('SIGTERM');
-  const { code } = await ended;
-  hosts.splice(hosts.indexOf(host), 1);
-  assert.equal(code, status, host.output.slice(-2000));
+  assert.equal(await endHost(host), status, host.output.slice(-2000));
 }
 
 async function openPage(host) {
@@ -100,11 +58,6 @@ async function setParameter(page, name, value) {
   await page.fill('#param-name', name);
   await page.fill('#param-value', value);
   await page.click('#param-form button[type="submit"]');
-}
-
-async function step(host, line) {
-  const response = await fetch(host.url + '/api/step', { method: 'POST', body: line });
-  return { status: response.status, body: await response.json() };
 }
 
 // A raw request, so that the path reaches the server as written.
