@@ -198,7 +198,8 @@ std::vector<state_style> readStyles(const std::string& file, std::vector<std::st
         style.name = name;
         bool good = true;
         for (const auto& entry : *entries) {
-            std::string where = file + ": [" + name + "] " + entry.first + ": ";
+            std::string where = file;
+            where.append(": [").append(name).append("] ").append(entry.first).append(": ");
             if (sameNameIgnoringCase(entry.first, "bold")) {
                 style.bold = entry.second == "yes" || entry.second == "true" || entry.second == "1";
                 continue;

@@ -43,14 +43,14 @@ namespace {
 
 // Limits on what a client may send: a step is one scenario line or one
 // block, so 16 KiB is plenty; anything larger is refused, not read.
-constexpr std::size_t maxBody = 16 * 1024;
-constexpr std::size_t maxHeader = 8 * 1024;
-constexpr std::size_t maxLiveMessage = 4 * 1024;
+constexpr std::size_t maxBody = std::size_t{16} * 1024;
+constexpr std::size_t maxHeader = std::size_t{8} * 1024;
+constexpr std::size_t maxLiveMessage = std::size_t{4} * 1024;
 // A page that does not read its stream is dropped rather than buffered without end.
 constexpr std::size_t maxQueuedMessages = 1024;
 // Transcript kept for pages that open later.
-constexpr std::size_t historyBytes = 256 * 1024;
-constexpr std::uintmax_t maxImageBytes = 8 * 1024 * 1024;
+constexpr std::size_t historyBytes = std::size_t{256} * 1024;
+constexpr std::uintmax_t maxImageBytes = std::uintmax_t{8} * 1024 * 1024;
 // The wall clock moves the virtual clock this often; a stall of the loop
 // (a long step) is not made up beyond `maxCatchUp`.
 constexpr std::chrono::milliseconds tickEvery{20};
@@ -92,7 +92,7 @@ response plainError(const request& req, http::status status, const std::string& 
 class live_session : public std::enable_shared_from_this<live_session> {
 public:
     live_session(tcp::socket socket, web_server& server) : ws_(std::move(socket)), server_(server) {}
-    void start(request req);
+    void start(const request& req);
     void send(std::shared_ptr<const std::string> message);
     void close() { beast::get_lowest_layer(ws_).close(); }
 
@@ -144,7 +144,7 @@ public:
     // For the sessions.
     response handle(const request& req);
     bool allowedOrigin(const request& req) const;
-    void accept(tcp::socket socket, request req);
+    void accept(tcp::socket socket, const request& req);
     void joined(const std::shared_ptr<live_session>& session);
     // Sends what was printed since the last call and, when anything
     // happened, the state to every page; returns the text sent.
@@ -188,7 +188,7 @@ private:
 
 // ---- live_session ----------------------------------------------------------
 
-void live_session::start(request req)
+void live_session::start(const request& req)
 {
     beast::get_lowest_layer(ws_).expires_never();
     ws_.set_option(websocket::stream_base::timeout::suggested(beast::role_type::server));
@@ -294,7 +294,7 @@ void http_session::onRead(beast::error_code ec)
             return;
         }
         stream_.expires_never();
-        server_.accept(stream_.release_socket(), std::move(req));
+        server_.accept(stream_.release_socket(), req);
         return;
     }
     response res = server_.handle(req);
@@ -373,12 +373,12 @@ void web_server::acceptNext()
     });
 }
 
-void web_server::accept(tcp::socket socket, request req)
+void web_server::accept(tcp::socket socket, const request& req)
 {
     auto session = std::make_shared<live_session>(std::move(socket), *this);
     live_.erase(std::remove_if(live_.begin(), live_.end(), [](const auto& w) { return w.expired(); }), live_.end());
     live_.push_back(session);
-    session->start(std::move(req));
+    session->start(req);
 }
 
 void web_server::joined(const std::shared_ptr<live_session>& session)
@@ -489,7 +489,7 @@ response web_server::handle(const request& req)
     }
     if (isApi)
         return jsonError(req, http::status::not_found, "no such API: " + path);
-    if (!onlyMethod(http::verb::get) && !onlyMethod(http::verb::head))
+    if (!onlyMethod(http::verb::get))
         return plainError(req, http::status::method_not_allowed, "only GET here");
     if (path.rfind("/images/", 0) == 0)
         return image(req, path);
