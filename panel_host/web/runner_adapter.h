@@ -5,8 +5,10 @@
 // recording.
 //
 // One component for now: "components" in the state lists the one the
-// scenario language knows. Where the language names several, this is the
-// one file to extend.
+// scenario language knows, and every panel carries component "". Where the
+// language names several, this is the one file to extend: list them in
+// "components", name each panel's component, and let the runner's own
+// recorder (once it has one) write the recording.
 //
 // Thread: the event loop's, like everything that touches the runner.
 #pragma once
