@@ -25,6 +25,10 @@
 #include "session_recorder.h"
 #include "terminal_text.h"
 #include "transcript.h"
+#if defined(ZELM_HAVE_WEB_VIEW)
+#  include "event_loop.h"
+#  include "web_view.h"
+#endif
 
 namespace fs = std::filesystem;
 
@@ -118,9 +122,11 @@ int main(int argc, char** argv)
     applyDefaults(options, executableDirectory(argc > 0 ? argv[0] : nullptr));
 
     // --check reads standard input even from a terminal: it checks, and
-    // never opens the prompt.
-    bool interactive = options.scenario.empty() && isatty(fileno(stdin)) && !options.check;
-    if (options.scenario.empty() && !interactive) {
+    // never opens the prompt. --serve runs the scenario file, if any, and
+    // then takes its steps from the page.
+    bool serve = !options.serve.empty();
+    bool interactive = options.scenario.empty() && isatty(fileno(stdin)) && !options.check && !serve;
+    if (options.scenario.empty() && !interactive && !serve) {
         options.scenario = "-";
         if (isatty(fileno(stdin)))
             std::cerr << "panel_host: --check: reading scenario lines from the terminal; end them with Ctrl-D\n";
@@ -130,7 +136,7 @@ int main(int argc, char** argv)
     // line stops the run before the component sees a single event.
     std::string scenarioText;
     const std::string scenarioName = options.scenario == "-" ? "<stdin>" : options.scenario;
-    if (!interactive) {
+    if (!interactive && !options.scenario.empty()) {
         std::string error;
         if (!readScenario(options.scenario, scenarioText, error)) {
             std::cerr << "panel_host: " << terminalSafe(error) << '\n';
@@ -227,7 +233,16 @@ int main(int argc, char** argv)
         recordStartingFaults(options, session);
     }
 
-    if (interactive) {
+    if (serve) {
+#if defined(ZELM_HAVE_WEB_VIEW)
+        event_loop loop;
+        if (serveWebView(options, runner, routers, out, loop) != 0)
+            return 2;
+#else
+        std::cerr << "panel_host: --serve: this build has no browser view (it is left out of the Windows build)\n";
+        return 2;
+#endif
+    } else if (interactive) {
         runInteractive(session, out);
     } else if (!options.record.empty()) {
         std::size_t at = 0;

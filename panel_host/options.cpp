@@ -121,9 +121,13 @@ int parseOptions(int argc, char** argv, host_options& options)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
         ->delimiter(',')
         ->allow_extra_args(false);
+    app.add_option("--serve", options.serve,
+                   "Serve the browser view at [ADDRESS:]PORT (address 127.0.0.1 unless given): the panel drawn "
+                   "from its layout, the facility, the transcript; the scenario file, if any, runs first.");
     app.add_option("--record", options.record,
                    "Write the session to this file as a scenario: every line run, waits for the virtual time "
-                   "between, then expectations of the final state. \"panel_host FILE\" replays it.");
+                   "between, then expectations of the final state (with --serve: also when the page's Record "
+                   "button is pressed). \"panel_host FILE\" replays it.");
     app.footer(std::string("\n") + "Exit status: 0 when every expectation held, 1 when one failed, a panel\n"
                "could not be shown or the component broke the host protocol, 2 for a bad\n"
                "option, a missing installation, a module that cannot be loaded or a scenario\n"

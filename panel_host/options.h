@@ -29,6 +29,7 @@ struct host_options {
     int duplicate = 0;
     std::uint32_t seed = 1;
     std::vector<int> offline;
+    std::string serve;   // [ADDRESS:]PORT of the browser view; empty: none
     std::string record;  // write the session to this scenario file
 };
 

@@ -1,0 +1,264 @@
+// The browser view's pieces that need no browser: the address option, the
+// image paths a request may name, the styles file, the transcript tap and
+// the adapter between scenario lines and the runner (errors, state,
+// recording). The page and the server are tested in a browser (tests/).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "json_text.h"
+#include "output_tap.h"
+#include "router_model.h"
+#include "runner_adapter.h"
+#include "scenario_parser.h"
+#include "scenario_runner.h"
+#include "temp_installation.h"
+#include "web_files.h"
+#include "web_view.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+TEST(ServeAddress, ReadsPortAndOptionalAddress)
+{
+    struct row {
+        const char* text;
+        bool ok;
+        const char* address;
+        unsigned short port;
+        const char* error;
+    };
+    const row rows[] = {
+        {"8080", true, "127.0.0.1", 8080, ""},
+        {"0", true, "127.0.0.1", 0, ""},
+        {"0.0.0.0:9000", true, "0.0.0.0", 9000, ""},
+        {"[::1]:81", true, "::1", 81, ""},
+        {"65536", false, "", 0, "\"65536\" is not a port number"},
+        {"80x", false, "", 0, "\"80x\" is not a port number"},
+        {"localhost:80", false, "", 0, "\"localhost\" is not an IP address"},
+        {"[::1]80", false, "", 0, "is not [ADDRESS]:PORT"},
+        {"127.0.0.1:", false, "", 0, "\"\" is not a port number"},
+    };
+    for (const auto& r : rows) {
+        std::string address, error;
+        unsigned short port = 1;
+        EXPECT_EQ(parseServeAddress(r.text, address, port, error), r.ok) << r.text;
+        if (r.ok) {
+            EXPECT_EQ(address, r.address) << r.text;
+            EXPECT_EQ(port, r.port) << r.text;
+        } else {
+            EXPECT_NE(error.find(r.error), std::string::npos) << r.text << ": " << error;
+        }
+    }
+}
+
+TEST(ImagePaths, ServeOnlyFilesInsideTheImagesFolders)
+{
+    temp_installation place;
+    fs::path root(place.root());
+    fs::create_directories(root / "layouts" / "images" / "sub");
+    fs::create_directories(root / "install" / "images");
+    std::ofstream(root / "layouts" / "images" / "tick.png") << "tick";
+    std::ofstream(root / "layouts" / "images" / "sub" / "a.png") << "a";
+    std::ofstream(root / "install" / "images" / "logo.png") << "logo";
+    std::ofstream(root / "secret.txt") << "secret";
+    fs::create_symlink(root / "secret.txt", root / "layouts" / "images" / "link.png");
+    std::vector<std::string> folders{(root / "layouts").string(), (root / "install").string()};
+
+    struct row {
+        const char* request;  // as sent, before decoding
+        const char* found;    // file name found, or "" when not
+        bool refused;
+    };
+    const row rows[] = {
+        {"tick.png", "tick.png", false},
+        {"sub/a.png", "a.png", false},
+        {"logo.png", "logo.png", false},  // from the second folder
+        {"none.png", "", false},
+        {"../secret.txt", "", true},
+        {"..%2fsecret.txt", "", true},
+        {"%2e%2e/secret.txt", "", true},
+        {"sub/../../secret.txt", "", true},
+        {"%2fetc%2fpasswd", "", true},
+        {"a\\b.png", "", true},
+        {"link.png", "", true},  // a link out of the folder
+        {"bad%zz", "", true},
+    };
+    for (const auto& r : rows) {
+        std::string name, why;
+        bool refused = false;
+        std::string file;
+        if (percentDecode(r.request, name))
+            file = findImage(folders, name, refused, why);
+        else
+            refused = true;
+        EXPECT_EQ(fs::path(file).filename().string(), r.found) << r.request;
+        EXPECT_EQ(refused, r.refused) << r.request << ": " << why;
+    }
+}
+
+TEST(Styles, FileOverridesAndExtendsTheDefaultPaletteAndReportsBadEntries)
+{
+    temp_installation place;
+    std::string file = place.root() + "/panel_styles.ini";
+    std::ofstream(file) << "[take_high]\nbackground=#00ff00\ncolor=black\n"
+                           "[mine]\nbackground=rgb(1, 2, 3)\nbold=yes\n"
+                           "[evil]\nbackground=red;}body{display:none\n"
+                           "[odd]\nshadow=#000\n";
+    std::vector<std::string> problems;
+    std::string styles = stylesJson(readStyles(file, problems));
+    EXPECT_NE(styles.find("\"take_high\":{\"background\":\"#00ff00\",\"color\":\"black\""), std::string::npos);
+    EXPECT_NE(styles.find("\"mine\":{\"background\":\"rgb(1, 2, 3)\""), std::string::npos);
+    EXPECT_NE(styles.find("\"take_low\""), std::string::npos);
+    EXPECT_EQ(styles.find("evil"), std::string::npos);
+    ASSERT_EQ(problems.size(), 2u);
+    EXPECT_NE(problems[0].find("[evil] background: \"red;}body{display:none\" is not a colour"), std::string::npos);
+    EXPECT_NE(problems[1].find("[odd] shadow: unknown key"), std::string::npos);
+}
+
+TEST(Json, QuotesControlCharactersAndBadUtf8)
+{
+    EXPECT_EQ(json::quote("a\"b\\c\n\x01"), "\"a\\\"b\\\\c\\n\\u0001\"");
+    EXPECT_EQ(json::quote("CAM \xE2\x96\xB6 \xff"), "\"CAM \xE2\x96\xB6 \\ufffd\"");
+    json::writer out;
+    out.beginObject().key("a").beginArray().value(1).value("x").null().endArray().key("b").value(true).endObject();
+    EXPECT_EQ(out.text(), "{\"a\":[1,\"x\",null],\"b\":true}");
+}
+
+TEST(OutputTap, PassesEverythingOnAndKeepsACopyWithoutColours)
+{
+    std::ostringstream terminal;
+    {
+        output_tap tap(terminal);
+        terminal << "\x1b[1mTake\x1b[0m armed\n";
+        EXPECT_EQ(tap.take(), "Take armed\n");
+        EXPECT_TRUE(tap.empty());
+    }
+    terminal << "after";
+    EXPECT_EQ(terminal.str(), "\x1b[1mTake\x1b[0m armed\nafter");
+}
+
+#if defined(_WIN32)
+const char* const suffix = ".dll";
+#else
+const char* const suffix = ".so";
+#endif
+
+// The adapter on the sample installation with the real module: what the
+// page's requests turn into, and a recording that replays to the same state.
+class Adapter : public ::testing::Test {
+protected:
+    Adapter() : out(text, transcript_style{1, false, false})
+    {
+        std::string source = PANEL_HOST_SOURCE_DIR;
+        setEnvironmentVariable("QV_ROOT", source + "/examples/installation");
+        setEnvironmentVariable("QV_SYSTEM", "SYS");
+        std::string error;
+        EXPECT_TRUE(routers.load(source + "/examples/installation/SYS/config/system", error)) << error;
+        const char* bin = std::getenv("ZELM_BIN_DIR");
+        settings.modulePath = std::string(bin == nullptr ? "." : bin) + "/Tessaly_Q" + suffix;
+        settings.layoutDir = source + "/panels/components/Tessaly_Q";
+    }
+    std::unique_ptr<scenario_runner> start()
+    {
+        auto runner = std::make_unique<scenario_runner>(settings, routers, out);
+        std::string error;
+        EXPECT_TRUE(runner->openModule(error)) << error;
+        return runner;
+    }
+    std::ostringstream text;
+    transcript out;
+    router_model routers;
+    runner_settings settings;
+};
+
+TEST_F(Adapter, BadTextGetsTheParsersMessageAndRunsNothing)
+{
+    auto runner = start();
+    runner_adapter adapter(*runner, routers, out);
+    struct row {
+        const char* text;
+        const char* error;
+    };
+    const row rows[] = {
+        {"frobnicate", "unknown line \"frobnicate\""},
+        {"wait soon", "\"soon\" is not a time"},
+        {"expect sent\n  CD '1' 'Take'", "block not closed"},
+        {"create\ndestroy", "one step at a time"},
+        {"  # nothing", "nothing to run"},
+    };
+    for (const auto& r : rows) {
+        step_outcome outcome = adapter.runText(r.text, "<browser>");
+        EXPECT_FALSE(outcome.accepted) << r.text;
+        EXPECT_NE(outcome.error.find(r.error), std::string::npos) << r.text << ": " << outcome.error;
+    }
+    EXPECT_FALSE(runner->componentExists());
+}
+
+TEST_F(Adapter, RecordingReplaysToTheSameState)
+{
+    std::string scenario;
+    {
+        auto runner = start();
+        runner_adapter adapter(*runner, routers, out);
+        for (const char* line : {"create", "set matrixobject MTX", "set uselevels 1,2,3"})
+            EXPECT_TRUE(adapter.runText(line, "<browser>").accepted);
+        std::string error;
+        ASSERT_TRUE(adapter.startRecording(error));
+        EXPECT_FALSE(adapter.startRecording(error));
+        EXPECT_TRUE(adapter.runText("set srcpkg 1", "<browser>").accepted);
+        adapter.passTime(1500);  // the wall clock between two clicks
+        EXPECT_TRUE(adapter.runText("set destpkg 3", "<browser>").accepted);
+        adapter.passTime(2200);
+        step_outcome take = adapter.runText("press Take", "<browser>");
+        EXPECT_TRUE(take.failures.empty());
+        step_outcome answer = adapter.runText("get srcpkg", "<browser>");
+        ASSERT_TRUE(answer.answer.has_value());
+        EXPECT_EQ(answer.answer->rfind("srcpkg=", 0), 0u);
+        adapter.passTime(300);
+        ASSERT_TRUE(adapter.stopRecording(scenario, error));
+        EXPECT_NE(scenario.find("create\nset matrixobject MTX\nset uselevels 1,2,3\n# --- recording started here ---\n"
+                                "set srcpkg 1\nwait 1500ms\nset destpkg 3\nwait 2200ms\npress Take\nget srcpkg\nwait 300ms\n"),
+                  std::string::npos)
+            << scenario;
+        EXPECT_NE(scenario.find("expect crosspoint 31 3 1\n"), std::string::npos) << scenario;
+        EXPECT_NE(scenario.find("expect property Src_UL1 text \"VTR 1\"\n"), std::string::npos) << scenario;
+        EXPECT_NE(scenario.find("expect enabled Undo\n"), std::string::npos) << scenario;
+        runner->finish();
+    }
+    // A fresh facility and runner replay it with every expectation met.
+    routers = router_model();
+    std::string error;
+    ASSERT_TRUE(routers.load(std::string(PANEL_HOST_SOURCE_DIR) + "/examples/installation/SYS/config/system", error));
+    std::size_t failuresBefore = out.failures().size();
+    auto runner = start();
+    parsed_scenario parsed = parseScenario(scenario, "recorded.scn");
+    ASSERT_TRUE(parsed.errors.empty()) << parsed.errors.front().message;
+    for (const auto& step : parsed.steps)
+        runner->run(step);
+    EXPECT_GT(runner->expectationsChecked(), 20);
+    EXPECT_EQ(out.failures().size(), failuresBefore) << text.str();
+    runner->finish();
+}
+
+TEST_F(Adapter, StateDescribesPanelsRoutersAndFaults)
+{
+    auto runner = start();
+    runner_adapter adapter(*runner, routers, out);
+    adapter.runText("create", "<browser>");
+    adapter.runText("fault offline 33", "<browser>");
+    std::string state = adapter.stateJson("{}");
+    for (const char* part :
+         {"\"components\":[{\"name\":\"\",\"exists\":true,\"panels\":[\"1\"]}]",
+          "{\"id\":\"Take\",\"kind\":\"button\",\"x\":130,\"y\":150,\"w\":100,\"h\":40,\"enabled\":false,",
+          "\"offline\":[33]", "{\"device\":31,\"name\":\"Video router\",\"online\":true,\"sources\":24,\"destinations\":32,",
+          "\"namesDevices\":[{\"device\":20,"})
+        EXPECT_NE(state.find(part), std::string::npos) << part;
+    runner->finish();
+}
+
+}  // namespace

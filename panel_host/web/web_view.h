@@ -1,0 +1,27 @@
+// web_view: `panel_host --serve [ADDRESS:]PORT`. A small HTTP and WebSocket
+// server on the simulator's one event loop: it serves the page that draws
+// the panels from their layouts, the facility beside them and the live
+// transcript, and runs what a person does there as scenario lines. The
+// virtual clock follows wall time while it serves.
+//
+// Only this folder sees Boost.Beast; the rest of panel_host sees this.
+#pragma once
+
+#include <string>
+
+class event_loop;
+class router_model;
+class scenario_runner;
+class transcript;
+struct host_options;
+
+// "8080", "127.0.0.1:8080", "0.0.0.0:8080", "[::1]:8080"; port 0 lets the
+// system choose. False, with `error`, for anything else.
+bool parseServeAddress(const std::string& text, std::string& address, unsigned short& port, std::string& error);
+
+// Serves until SIGINT or SIGTERM. Runs the scenario file of `options`
+// first (or creates the component when there is none), prints the URL, and
+// returns 0 when served, 2 when the address is bad or cannot be listened on
+// or the scenario cannot run (with the message printed).
+int serveWebView(const host_options& options, scenario_runner& runner, router_model& routers, transcript& out,
+                 event_loop& loop);
