@@ -16,8 +16,10 @@
 #endif
 
 #include "interactive.h"
+#include "event_loop.h"
 #include "options.h"
 #include "router_model.h"
+#include "router_setup.h"
 #include "scenario_parser.h"
 #include "scenario_runner.h"
 #include "transcript.h"
@@ -153,12 +155,27 @@ int main(int argc, char** argv)
     runner.host().faults().dropPercent = options.drop;
     runner.host().faults().duplicatePercent = options.duplicate;
     runner.host().seed(options.seed);
+    // Devices reached over SW-P-08 or the Videohub protocol: their links run
+    // on the program's one event loop, polled between scenario steps.
+    event_loop loop;
+    router_links links(loop);
+    if (!links.setUp(systemDir.string(), routers, runner.host(), options.routers, error)) {
+        std::cerr << "panel_host: " << error << '\n';
+        return 2;
+    }
 
     if (style.verbosity >= 1) {
         std::cout << out.paint("panel_host", ansi::bold) << "  module " << options.module << "\n"
                   << "            installation " << root.string() << " (system " << options.system << ", "
                   << routers.devices().size() << " devices)\n"
                   << "            layouts " << options.layouts << "\n";
+    }
+    if (links.size() > 0) {
+        std::ostringstream lines;
+        links.connectAll(lines);
+        if (style.verbosity >= 1)
+            std::cout << lines.str();
+        links.attach(runner);
     }
 
     int badLines = 0;

@@ -84,6 +84,10 @@ int parseOptions(int argc, char** argv, host_options& options)
         ->capture_default_str();
     app.add_option("--seed", options.seed, "Seed of the fault dice; the same seed gives the same run.")
         ->capture_default_str();
+    app.add_option("--router", options.routers,
+                   "DEV=PROTOCOL[:HOST:PORT[:MATRIX:LEVEL]]: reach router DEV over swp08 or videohub instead of "
+                   "its device file's Protocol= (simulated for none); may be repeated.")
+        ->allow_extra_args(false);
     app.add_option("--offline", options.offline, "Fault: this device starts offline (may be repeated).")
         ->allow_extra_args(false);
     app.footer(std::string("\n") + "Exit status: 0 when every expectation held, 1 when one failed or the\n"

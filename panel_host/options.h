@@ -28,6 +28,7 @@ struct host_options {
     int duplicate = 0;
     std::uint32_t seed = 1;
     std::vector<int> offline;
+    std::vector<std::string> routers;  // "31=swp08:127.0.0.1:9000": a device reached over a protocol
 };
 
 // Reads the command line. Returns -1 to go on, or the exit status when the

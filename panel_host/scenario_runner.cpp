@@ -366,8 +366,26 @@ void scenario_runner::runFacility(const scenario_step& step, bool scheduled)
     }
 }
 
+void scenario_runner::nameChanged(int device, int database, int index, const std::string& name)
+{
+    scenario_step step;
+    step.kind = step_kind::rename;
+    step.file = "router " + std::to_string(device);
+    step.a = device;
+    step.b = database;
+    step.c = index;
+    step.text = name;
+    runFacility(step, false);
+}
+
 bool scenario_runner::run(const scenario_step& step)
 {
+    // Reports of real routers that came in since the last step arrive
+    // before this step's own event.
+    if (betweenSteps_) {
+        betweenSteps_();
+        settle();
+    }
     where_ = step.where();
     failuresBefore_ = out_.failures().size();
     switch (step.kind) {

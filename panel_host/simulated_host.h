@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <random>
 #include <set>
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include "panel_model.h"
+#include "router_link.h"
 #include "router_model.h"
 #include "transcript.h"
 #include "virtual_clock.h"
@@ -31,7 +33,7 @@ struct facility_faults {
     int duplicatePercent = 0;  // share of revertives delivered twice
 };
 
-class simulated_host final : public zelm_host_link {
+class simulated_host final : public zelm_host_link, public router_reports {
 public:
     simulated_host(panel_model& panels, router_model& routers, virtual_clock& clock, transcript& out,
                    std::string layoutDir);
@@ -54,7 +56,14 @@ public:
     // A destination's source changed (by the component or by another
     // controller): queues its revertive when the destination is registered
     // and the router online, through the faults.
-    void reportChange(device_model& device, int destination);
+    void reportChange(device_model& device, int destination) override;
+    void reportPolled(device_model& device, int destination) override;
+    void reportLink(const device_model& device, const std::string& text, level how) override;
+
+    // How "RC" and "RP" reach a router: a simulated router unless a link to
+    // a real one was set (routers/router_setup.h).
+    void setLink(int device, std::unique_ptr<router_link> link);
+    router_link& linkFor(device_model& device);
 
     // Answers handed out and not given back since the last call, each
     // reported once. Returns the texts of the commands they answered.
@@ -107,6 +116,7 @@ private:
     std::vector<std::string> sent_;
     std::vector<std::string> notices_;
     std::vector<std::string> problems_;
+    std::map<int, std::unique_ptr<router_link>> links_;
 };
 
 // Where a layout file named in "PS" is read from: absolute paths as they
