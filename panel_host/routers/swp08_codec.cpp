@@ -128,7 +128,8 @@ void reader::feed(const std::uint8_t* bytes, std::size_t size, std::vector<item>
             break;
         }
     }
-    flushJunk(out);
+    // Junk is told when the next frame or acknowledgement starts, so that
+    // junk cut across reads is counted once.
 }
 
 namespace {

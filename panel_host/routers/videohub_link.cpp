@@ -87,9 +87,9 @@ void videohub_link::handle(const videohub::block& found)
     } else if (found.header == "VIDEOHUB DEVICE") {
         deviceInfo(found);
     } else if (found.header == "END PRELUDE") {
+        firstDump_ = false;
         if (!preludeDone_) {
             preludeDone_ = true;
-            firstDump_ = false;
             trySending();
         }
     } else if (ignoredBlocks().count(found.header) == 0) {
@@ -129,6 +129,7 @@ void videohub_link::routing(const videohub::block& found)
     if (!preludeDone_) {
         // Older routers end their dump here, without END PRELUDE.
         preludeDone_ = true;
+        firstDump_ = false;
         trySending();
     }
 }
