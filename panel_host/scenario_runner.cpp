@@ -287,12 +287,13 @@ void scenario_runner::runFacility(const scenario_step& step, bool scheduled)
                    prefix + "another controller routes on " + std::to_string(step.a) + ": source " +
                        std::to_string(step.b) + " to destination " + std::to_string(step.c),
                    step.where());
-        auto result = device->route(static_cast<int>(step.b), static_cast<int>(step.c));
-        if (result != device_model::route_result::routed) {
-            out_.warning("route not made: " + std::string(describe(result)));
+        // Through the device's link: a real router makes the route and
+        // reports it like any other controller's.
+        std::string refusal = host_->linkFor(*device).connect(static_cast<int>(step.b), static_cast<int>(step.c));
+        if (!refusal.empty()) {
+            out_.warning("route not made: " + refusal);
             return;
         }
-        host_->reportChange(*device, static_cast<int>(step.c));
         settle();
         return;
     }
