@@ -69,7 +69,9 @@ bool useColor(const std::string& choice)
 
 }  // namespace
 
-int main(int argc, char** argv)
+namespace {
+
+int runHost(int argc, char** argv)
 {
     host_options options;
     int status = parseOptions(argc, argv, options);
@@ -208,4 +210,18 @@ int main(int argc, char** argv)
         std::cerr << "panel_host: " << out.warnings() << " warnings (--strict)\n";
     (void)badLines;
     return failed ? 1 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    // The event loop and the router links report a broken socket layer by
+    // throwing; nothing else is expected to.
+    try {
+        return runHost(argc, argv);
+    } catch (const std::exception& failure) {
+        std::cerr << "panel_host: " << failure.what() << '\n';
+        return 2;
+    }
 }

@@ -37,7 +37,7 @@ class simulated_host final : public zelm_host_link, public router_reports {
 public:
     simulated_host(panel_model& panels, router_model& routers, virtual_clock& clock, transcript& out,
                    std::string layoutDir);
-    ~simulated_host();
+    ~simulated_host() override;
     simulated_host(const simulated_host&) = delete;
     simulated_host& operator=(const simulated_host&) = delete;
 

@@ -38,8 +38,13 @@ network_link::~network_link()
     alive_.reset();
     error_code ignored;
     socket_.close(ignored);
-    retryTimer_.cancel();
-    requestTimer_.cancel();
+    // Cancelling can only fail on a broken reactor; a destructor has no one
+    // to tell, and the handlers see `alive_` gone anyway.
+    try {
+        retryTimer_.cancel();
+        requestTimer_.cancel();
+    } catch (...) {
+    }
 }
 
 void network_link::start()
@@ -170,39 +175,28 @@ void network_link::send(const std::vector<std::uint8_t>& bytes)
     if (!connected_)
         return;
     outgoing_.push_back(bytes);
-    if (writing_)
+    if (!writing_)
+        writeFront();
+}
+
+void network_link::writeFront()
+{
+    writing_ = !outgoing_.empty();
+    if (!writing_)
         return;
-    writing_ = true;
     std::weak_ptr<bool> alive = alive_;
     std::uint64_t generation = generation_;
-    auto writeNext = std::make_shared<std::function<void()>>();
-    *writeNext = [this, alive, generation, writeNext] {
-        if (outgoing_.empty()) {
-            writing_ = false;
-            return;
-        }
-        asio::async_write(socket_, asio::buffer(outgoing_.front()),
-                          [this, alive, generation, writeNext](const error_code& error, std::size_t) {
-                              if (alive.expired() || generation != generation_) {
-                                  *writeNext = nullptr;
-                                  return;
-                              }
-                              if (error) {
-                                  *writeNext = nullptr;
-                                  lost("cannot send: " + error.message());
-                                  return;
-                              }
-                              outgoing_.pop_front();
-                              auto next = *writeNext;
-                              if (outgoing_.empty()) {
-                                  writing_ = false;
-                                  *writeNext = nullptr;
-                              } else {
-                                  next();
-                              }
-                          });
-    };
-    (*writeNext)();
+    asio::async_write(socket_, asio::buffer(outgoing_.front()),
+                      [this, alive, generation](const error_code& error, std::size_t) {
+                          if (alive.expired() || generation != generation_)
+                              return;
+                          if (error) {
+                              lost("cannot send: " + error.message());
+                              return;
+                          }
+                          outgoing_.pop_front();
+                          writeFront();
+                      });
 }
 
 std::string network_link::connect(int source, int destination)
@@ -248,7 +242,7 @@ void network_link::poll(int first, int last)
     poll.bytes = pollRequest(wireFirst, wireLast);
     poll.first = first;
     poll.last = last;
-    poll.answered.assign(static_cast<std::size_t>(last - first + 1), false);
+    poll.answered.assign(static_cast<std::size_t>(last - first) + 1, false);
     requests_.push_back(std::move(poll));
     trySending();
     waitSettled();
@@ -267,7 +261,7 @@ void network_link::pollRegistered()
         poll.bytes = pollRequest(toWire(first), toWire(last));
         poll.first = first;
         poll.last = last;
-        poll.answered.assign(static_cast<std::size_t>(last - first + 1), false);
+        poll.answered.assign(static_cast<std::size_t>(last - first) + 1, false);
         requests_.push_back(std::move(poll));
         count += last - first + 1;
     }

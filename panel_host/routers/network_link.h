@@ -145,6 +145,7 @@ private:
     void attempt();
     void scheduleRetry();
     void readMore();
+    void writeFront();
     void armTimer(std::chrono::milliseconds span);
     void timedOut();
     void finishRequest();

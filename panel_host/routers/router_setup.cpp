@@ -121,7 +121,7 @@ bool router_links::setUp(const std::string& systemDir, router_model& routers, si
             !readRouterChoice(ini.value("Device", "Protocol"), ini.value("Device", "Address"),
                               ini.value("Device", "Matrix"), ini.value("Device", "Level"),
                               ini.value("Device", "Offset"), choice, error)) {
-            error = path + ": [Device] " + error;
+            error.insert(0, path + ": [Device] ");
             return false;
         }
         choices[entry.first] = choice;
@@ -130,7 +130,7 @@ bool router_links::setUp(const std::string& systemDir, router_model& routers, si
         int device = 0;
         router_choice choice;
         if (!readRouterOverride(text, device, choice, error)) {
-            error = "--router " + error;
+            error.insert(0, "--router ");
             return false;
         }
         auto found = choices.find(device);

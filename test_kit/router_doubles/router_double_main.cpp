@@ -14,7 +14,9 @@
 
 #include "router_doubles.h"
 
-int main(int argc, char** argv)
+namespace {
+
+int run(int argc, char** argv)
 {
     CLI::App app("An SW-P-08 or Videohub router double, listening on 127.0.0.1.");
     bool swp08 = false, videohub = false;
@@ -55,4 +57,16 @@ int main(int argc, char** argv)
     signals.async_wait([&context](const boost::system::error_code&, int) { context.stop(); });
     context.run();
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& failure) {
+        std::cerr << "router_double: " << failure.what() << '\n';
+        return 2;
+    }
 }

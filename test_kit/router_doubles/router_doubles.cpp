@@ -187,9 +187,8 @@ void router_double::forget(double_session* session)
     for (auto at = sessions_.begin(); at != sessions_.end(); ++at)
         if (at->get() == session) {
             // Keep the session alive until its handlers have run.
-            auto keep = *at;
+            asio::post(context_, [keep = *at] { (void)keep; });
             sessions_.erase(at);
-            asio::post(context_, [keep] {});
             return;
         }
 }
@@ -351,6 +350,7 @@ std::vector<int> videohub_double::everyOutput() const
 std::string videohub_double::routingBlock(const std::vector<int>& outputs) const
 {
     std::vector<std::string> lines;
+    lines.reserve(outputs.size());
     for (int o : outputs)
         lines.push_back(std::to_string(o) + " " + std::to_string(state_.routes[static_cast<std::size_t>(o)]));
     return videohub::formatBlock("VIDEO OUTPUT ROUTING", lines);
@@ -360,6 +360,7 @@ std::string videohub_double::labelBlock(int database, const std::vector<int>& in
 {
     const auto& labels = database == 0 ? state_.inputLabels : state_.outputLabels;
     std::vector<std::string> lines;
+    lines.reserve(indices.size());
     for (int i : indices)
         lines.push_back(std::to_string(i) + " " + labels[static_cast<std::size_t>(i)]);
     return videohub::formatBlock(database == 0 ? "INPUT LABELS" : "OUTPUT LABELS", lines);
