@@ -240,58 +240,101 @@ const char* const moduleSuffix = ".dll";
 const char* const moduleSuffix = ".so";
 #endif
 
-std::string runDemo(const std::string& protocol)
-{
-    std::string source = ZELM_SOURCE_DIR;
-    const char* bin = std::getenv("ZELM_BIN_DIR");
-    std::string systemDir = source + "/examples/installation/SYS/config/system";
-    setEnvironmentVariable("QV_ROOT", source + "/examples/installation");
-    setEnvironmentVariable("QV_SYSTEM", "SYS");
-    router_model routers;
-    std::string error;
-    EXPECT_TRUE(routers.load(systemDir, error)) << error;
-    runner_settings settings;
-    settings.modulePath = std::string(bin == nullptr ? "." : bin) + "/Tessaly_Q" + moduleSuffix;
-    settings.layoutDir = source + "/panels/components/Tessaly_Q";
-    settings.picture = true;
-    settings.pictureStyle.unicode = false;
-    std::ostringstream text;
-    transcript out(text, transcript_style{1, false, false});
-
-    event_loop loop;
-    double_state state;
-    EXPECT_TRUE(double_state::fromDeviceFile(systemDir + "/dev_031.ini", 1, state, error)) << error;
-    std::unique_ptr<router_double> router;
-    if (protocol == "swp08")
-        router = std::make_unique<swp08_double>(loop.context(), state);
-    else if (protocol == "videohub")
-        router = std::make_unique<videohub_double>(loop.context(), state);
-    std::vector<std::string> overrides;
-    if (router) {
-        EXPECT_TRUE(router->listen(0, error)) << error;
-        overrides.push_back("31=" + protocol + ":127.0.0.1:" + std::to_string(router->port()));
-    }
+// The sample installation with router 31 simulated or on a double, and a
+// scenario runner around the panel module.
+class sample_run {
+public:
+    explicit sample_run(const std::string& protocol) : out_(text_, transcript_style{1, false, false})
     {
-        scenario_runner runner(settings, routers, out);
-        EXPECT_TRUE(runner.openModule(error)) << error;
-        router_links links(loop, testTiming());
-        EXPECT_TRUE(links.setUp(systemDir, routers, runner.host(), overrides, error)) << error;
+        std::string source = ZELM_SOURCE_DIR;
+        const char* bin = std::getenv("ZELM_BIN_DIR");
+        systemDir_ = source + "/examples/installation/SYS/config/system";
+        setEnvironmentVariable("QV_ROOT", source + "/examples/installation");
+        setEnvironmentVariable("QV_SYSTEM", "SYS");
+        std::string error;
+        EXPECT_TRUE(routers_.load(systemDir_, error)) << error;
+        runner_settings settings;
+        settings.modulePath = std::string(bin == nullptr ? "." : bin) + "/Tessaly_Q" + moduleSuffix;
+        settings.layoutDir = source + "/panels/components/Tessaly_Q";
+        settings.picture = true;
+        settings.pictureStyle.unicode = false;
+        double_state state;
+        EXPECT_TRUE(double_state::fromDeviceFile(systemDir_ + "/dev_031.ini", 1, state, error)) << error;
+        if (protocol == "swp08")
+            router = std::make_unique<swp08_double>(loop_.context(), state);
+        else if (protocol == "videohub")
+            router = std::make_unique<videohub_double>(loop_.context(), state);
+        std::vector<std::string> overrides;
+        if (router) {
+            EXPECT_TRUE(router->listen(0, error)) << error;
+            overrides.push_back("31=" + protocol + ":127.0.0.1:" + std::to_string(router->port()));
+        }
+        runner_ = std::make_unique<scenario_runner>(settings, routers_, out_);
+        EXPECT_TRUE(runner_->openModule(error)) << error;
+        links_ = std::make_unique<router_links>(loop_, testTiming());
+        EXPECT_TRUE(links_->setUp(systemDir_, routers_, runner_->host(), overrides, error)) << error;
         std::ostringstream connected;
-        links.connectAll(connected);
-        links.attach(runner);
-        std::ifstream file(source + "/examples/scenarios/demo.scn");
-        std::stringstream scenario;
-        scenario << file.rdbuf();
-        parsed_scenario parsed = parseScenario(scenario.str(), "demo.scn");
+        links_->connectAll(connected);
+        links_->attach(*runner_);
+    }
+    ~sample_run()
+    {
+        links_.reset();
+        runner_.reset();
+        unsetEnvironmentVariable("QV_ROOT");
+        unsetEnvironmentVariable("QV_SYSTEM");
+    }
+    sample_run(const sample_run&) = delete;
+    sample_run& operator=(const sample_run&) = delete;
+
+    void run(const std::string& scenario)
+    {
+        parsed_scenario parsed = parseScenario(scenario, "t.scn");
         EXPECT_TRUE(parsed.errors.empty());
         for (const auto& step : parsed.steps)
-            runner.run(step);
-        runner.finish();
-        EXPECT_TRUE(out.failures().empty()) << protocol << "\n" << text.str();
+            runner_->run(step);
     }
-    unsetEnvironmentVariable("QV_ROOT");
-    unsetEnvironmentVariable("QV_SYSTEM");
-    return text.str();
+    std::string finish()
+    {
+        runner_->finish();
+        EXPECT_TRUE(out_.failures().empty()) << text_.str();
+        return text_.str();
+    }
+    void runFor(std::chrono::milliseconds span) { loop_.runFor(span); }
+
+    std::unique_ptr<router_double> router;
+
+private:
+    std::ostringstream text_;
+    transcript out_;
+    std::string systemDir_;
+    router_model routers_;
+    event_loop loop_;
+    std::unique_ptr<scenario_runner> runner_;
+    std::unique_ptr<router_links> links_;
+};
+
+std::string runDemo(const std::string& protocol)
+{
+    std::ifstream file(std::string(ZELM_SOURCE_DIR) + "/examples/scenarios/demo.scn");
+    std::stringstream scenario;
+    scenario << file.rdbuf();
+    sample_run demo(protocol);
+    demo.run(scenario.str());
+    return demo.finish();
+}
+
+TEST(VideohubNames, ALabelChangeOnTheRouterIsShownByThePanel)
+{
+    sample_run run("videohub");
+    run.run("create\nset matrixobject MTX\nset uselevels 1,2,3\nset srcpkg 5\nset destpkg 3\n"
+            "expect text Src_L1 \"VTR 1\"\n");
+    static_cast<videohub_double*>(run.router.get())->relabel(0, 4, "VTR|1 NEW");  // panel source 5
+    run.runFor(100ms);
+    run.run("say next\nexpect text Src_L1 \"VTR|1 NEW\"\nset srcpkg 5\nexpect text Src_L1 \"VTR 1 NEW\"\n");
+    std::string transcript = run.finish();
+    EXPECT_NE(transcript.find("name 5 of database 0 on device 31 becomes \"VTR|1 NEW\""), std::string::npos)
+        << transcript;
 }
 
 TEST(DemoAgainstDoubles, TranscriptEqualsTheSimulatedRouters)
