@@ -148,6 +148,8 @@ int runHost(int argc, char** argv)
     settings.stopOnFailure = options.stopOnFailure;
     settings.pictureStyle.unicode = style.unicode;
     settings.pictureStyle.color = style.color;
+    // The loop outlives the runner, whose host owns the router links on it.
+    event_loop loop;
     scenario_runner runner(settings, routers, out);
     if (!runner.openModule(error)) {
         std::cerr << "panel_host: " << error << '\n';
@@ -159,7 +161,6 @@ int runHost(int argc, char** argv)
     runner.host().seed(options.seed);
     // Devices reached over SW-P-08 or the Videohub protocol: their links run
     // on the program's one event loop, polled between scenario steps.
-    event_loop loop;
     router_links links(loop);
     if (!links.setUp(systemDir.string(), routers, runner.host(), options.routers, error)) {
         std::cerr << "panel_host: " << error << '\n';

@@ -279,8 +279,10 @@ public:
     }
     ~sample_run()
     {
+        // Everything on the loop goes before the loop.
         links_.reset();
         runner_.reset();
+        router.reset();
         unsetEnvironmentVariable("QV_ROOT");
         unsetEnvironmentVariable("QV_SYSTEM");
     }
