@@ -18,15 +18,16 @@
 
 #include "installation_check.h"
 #include "interactive.h"
+#include "event_loop.h"
 #include "options.h"
 #include "router_model.h"
+#include "router_setup.h"
 #include "scenario_parser.h"
 #include "scenario_runner.h"
 #include "session_recorder.h"
 #include "terminal_text.h"
 #include "transcript.h"
 #if defined(ZELM_HAVE_WEB_VIEW)
-#  include "event_loop.h"
 #  include "web_view.h"
 #endif
 
@@ -113,7 +114,9 @@ void recordStartingFaults(const host_options& options, session_recorder& session
 
 }  // namespace
 
-int main(int argc, char** argv)
+namespace {
+
+int runHost(int argc, char** argv)
 {
     host_options options;
     int status = parseOptions(argc, argv, options);
@@ -204,6 +207,8 @@ int main(int argc, char** argv)
     settings.recordPath = options.recordEvents;
     settings.pictureStyle.unicode = style.unicode;
     settings.pictureStyle.color = style.color;
+    // The loop outlives the runner, whose host owns the router links on it.
+    event_loop loop;
     scenario_runner runner(settings, routers, out);
     if (!runner.openModule(error)) {
         std::cerr << "panel_host: " << terminalSafe(error) << '\n';
@@ -213,12 +218,26 @@ int main(int argc, char** argv)
     runner.host().faults().dropPercent = options.drop;
     runner.host().faults().duplicatePercent = options.duplicate;
     runner.host().seed(options.seed);
+    // Devices reached over SW-P-08 or the Videohub protocol: their links run
+    // on the program's one event loop, polled between scenario steps.
+    router_links links(loop);
+    if (!links.setUp(systemDir.string(), routers, runner.host(), options.routers, error)) {
+        std::cerr << "panel_host: " << terminalSafe(error) << '\n';
+        return 2;
+    }
 
     if (style.verbosity >= 1) {
         std::cout << out.paint("panel_host", ansi::bold) << "  module " << terminalSafe(options.module) << "\n"
                   << "            installation " << terminalSafe(root.string()) << " (system "
                   << terminalSafe(options.system) << ", " << routers.devices().size() << " devices)\n"
                   << "            layouts " << terminalSafe(options.layouts) << "\n";
+    }
+    if (links.size() > 0) {
+        std::ostringstream lines;
+        links.connectAll(lines);
+        if (style.verbosity >= 1)
+            std::cout << lines.str();
+        links.attach(runner);
     }
 
     // --record: every line goes through the session, which keeps it. The
@@ -235,7 +254,6 @@ int main(int argc, char** argv)
 
     if (serve) {
 #if defined(ZELM_HAVE_WEB_VIEW)
-        event_loop loop;
         if (serveWebView(options, runner, routers, out, loop) != 0)
             return 2;
 #else
@@ -293,4 +311,18 @@ int main(int argc, char** argv)
     if (!recordWritten)
         return 2;
     return failed ? 1 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    // The event loop and the router links report a broken socket layer by
+    // throwing; nothing else is expected to.
+    try {
+        return runHost(argc, argv);
+    } catch (const std::exception& failure) {
+        std::cerr << "panel_host: " << failure.what() << '\n';
+        return 2;
+    }
 }

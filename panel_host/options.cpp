@@ -113,6 +113,12 @@ int parseOptions(int argc, char** argv, host_options& options)
         ->capture_default_str();
     app.add_option("--seed", options.seed, "Seed of the fault dice; the same seed gives the same run.")
         ->capture_default_str();
+    app.add_option("--router", options.routers,
+                   "DEV=PROTOCOL[:HOST:PORT[:MATRIX:LEVEL]]: reach router DEV over swp08 or videohub instead of "
+                   "its device file's Protocol= (simulated for none); repeat it for several.")
+        ->expected(1)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+        ->allow_extra_args(false);
     // One device per --offline (or a comma list), so that the scenario after
     // it is not taken for a device.
     app.add_option("--offline", options.offline,

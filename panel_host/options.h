@@ -31,6 +31,7 @@ struct host_options {
     std::vector<int> offline;
     std::string serve;   // [ADDRESS:]PORT of the browser view; empty: none
     std::string record;  // write the session to this scenario file
+    std::vector<std::string> routers;  // "31=swp08:127.0.0.1:9000": a device reached over a protocol
 };
 
 // Reads the command line. Returns -1 to go on, or the exit status when the

@@ -138,7 +138,7 @@ void scenario_runner::routeChanged(device_model& device, int destination)
     // Every component registered for the destination hears of the route,
     // the one that made it among them.
     for (auto& component : components_)
-        component->host->reportChange(device, destination);
+        component->host->deliverChange(device, destination);
 }
 
 std::vector<component_view> scenario_runner::components() const
@@ -398,12 +398,14 @@ void scenario_runner::runFacility(const scenario_step& step, bool scheduled)
                    prefix + "another controller routes on " + std::to_string(step.a) + ": source " +
                        std::to_string(step.b) + " to destination " + std::to_string(step.c),
                    step.where());
-        auto result = device->route(static_cast<int>(step.b), static_cast<int>(step.c));
-        if (result != device_model::route_result::routed) {
-            out_.warning("route not made: " + std::string(describe(result)));
+        // Through the device's link: a real router makes the route and
+        // reports it like any other controller's; either way every
+        // component registered for the destination hears of it.
+        std::string refusal = components_.front()->host->linkFor(*device).connect(static_cast<int>(step.b), static_cast<int>(step.c));
+        if (!refusal.empty()) {
+            out_.warning("route not made: " + refusal);
             return;
         }
-        routeChanged(*device, static_cast<int>(step.c));
         settle();
         return;
     }
@@ -485,8 +487,26 @@ void scenario_runner::runFacility(const scenario_step& step, bool scheduled)
     }
 }
 
+void scenario_runner::nameChanged(int device, int database, int index, const std::string& name)
+{
+    scenario_step step;
+    step.kind = step_kind::rename;
+    step.file = "router " + std::to_string(device);
+    step.a = device;
+    step.b = database;
+    step.c = index;
+    step.text = name;
+    runFacility(step, false);
+}
+
 bool scenario_runner::run(const scenario_step& step)
 {
+    // Reports of real routers that came in since the last step arrive
+    // before this step's own event.
+    if (betweenSteps_) {
+        betweenSteps_();
+        settle();
+    }
     where_ = step.where();
     failuresBefore_ = out_.failureCount();
     target_ = current_;

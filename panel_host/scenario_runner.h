@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -79,6 +80,13 @@ public:
     // leftovers (unreturned answers, running timers).
     void finish();
 
+    // Run before every step: real routers' links hand over what they
+    // reported (routers/router_setup.h); revertives it queued are delivered
+    // before the step.
+    void setBetweenSteps(std::function<void()> hook) { betweenSteps_ = std::move(hook); }
+    // A router reported a new name: delivered as "rename" would.
+    void nameChanged(int device, int database, int index, const std::string& name);
+
     // The current component: the one lines without a name address.
     bool componentExists() const { return current_->object != nullptr; }
     simulated_host& host() { return *current_->host; }
@@ -135,6 +143,7 @@ private:
     std::string where_;  // file:line of the step being run
     std::size_t failuresBefore_ = 0;
     int expectations_ = 0;
+    std::function<void()> betweenSteps_;
 };
 
 // The lines of a whole-transcript comparison, expected against actual, as

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "host_command.h"
+#include "simulated_router.h"
 
 std::string resolveLayoutPath(const std::string& file, const std::string& layoutDir)
 {
@@ -206,16 +207,10 @@ const char* simulated_host::handle(const std::string& line)
         device_model* device = nullptr;
         if (!deviceFor(word, values[0], device, true))
             return nullptr;
-        auto result = device->route(values[1], values[2]);
-        if (result != device_model::route_result::routed) {
+        std::string refusal = linkFor(*device).connect(values[1], values[2]);
+        if (!refusal.empty())
             warn("RC: router " + std::to_string(values[0]) + " refuses source " + std::to_string(values[1]) +
-                       " to destination " + std::to_string(values[2]) + ": " + describe(result));
-            return nullptr;
-        }
-        if (routeListener_)
-            routeListener_(*device, values[2]);
-        else
-            reportChange(*device, values[2]);
+                 " to destination " + std::to_string(values[2]) + ": " + refusal);
         return nullptr;
     }
     if (word == "RN") {
@@ -256,10 +251,7 @@ const char* simulated_host::handle(const std::string& line)
                         std::to_string(device->destinations()) + " destinations");
             return nullptr;
         }
-        int first = values[1] < 1 ? 1 : values[1];
-        int last = values[2] > device->destinations() ? device->destinations() : values[2];
-        for (int destination = first; destination <= last; ++destination)
-            queueRevertive(device->number(), destination, *device->crosspoint(destination));
+        linkFor(*device).poll(values[1], values[2]);
         return nullptr;
     }
     if (word == "RU") {
@@ -339,11 +331,52 @@ void simulated_host::giveBack(const char* text)
 
 void simulated_host::reportChange(device_model& device, int destination)
 {
+    if (routeListener_)
+        routeListener_(device, destination);
+    else
+        deliverChange(device, destination);
+}
+
+void simulated_host::deliverChange(device_model& device, int destination)
+{
     if (!device.online() || !isRegistered(device.number(), destination))
         return;
     queueRevertive(device.number(), destination, *device.crosspoint(destination));
     if (remarks_ == nullptr)
         reportFaults();
+}
+
+void simulated_host::reportPolled(device_model& device, int destination)
+{
+    if (auto source = device.crosspoint(destination))
+        queueRevertive(device.number(), destination, *source);
+}
+
+void simulated_host::reportLink(const device_model& device, const std::string& text, level how)
+{
+    std::string line = "router " + std::to_string(device.number()) + ": " + text;
+    if (how == level::warning)
+        warn(line);
+    else if (how == level::note)
+        note(line);
+    else
+        out_.detail(line);
+}
+
+void simulated_host::setLink(int device, std::unique_ptr<router_link> link)
+{
+    (*realLinks_)[device] = std::move(link);
+}
+
+router_link& simulated_host::linkFor(device_model& device)
+{
+    auto real = realLinks_->find(device.number());
+    if (real != realLinks_->end())
+        return *real->second;
+    auto& link = simulatedLinks_[device.number()];
+    if (!link)
+        link = std::make_unique<simulated_router>(device, *this);
+    return *link;
 }
 
 void simulated_host::queueRevertive(int device, int destination, int source)

@@ -13,8 +13,9 @@
 // Several components of one facility each get a host link of their own
 // (their own panels, answers, registrations and timers, the timers under
 // the link's owner number on the shared clock); the routers, the faults and
-// their dice are shared. A route one link makes goes to the route listener,
-// which reports it to every link (reportChange), so every component
+// their dice, and the links to real routers are shared. A route that a
+// router reports (reportChange, whoever made it) goes to the route listener,
+// which hands it to every link (deliverChange), so every component
 // registered for the destination hears of it.
 #pragma once
 
@@ -29,6 +30,7 @@
 #include <vector>
 
 #include "panel_model.h"
+#include "router_link.h"
 #include "router_model.h"
 #include "transcript.h"
 #include "virtual_clock.h"
@@ -40,11 +42,11 @@ struct facility_faults {
     int duplicatePercent = 0;  // share of revertives delivered twice
 };
 
-class simulated_host final : public zelm_host_link {
+class simulated_host final : public zelm_host_link, public router_reports {
 public:
     simulated_host(panel_model& panels, router_model& routers, virtual_clock& clock, transcript& out,
                    std::string layoutDir, int clockOwner = 0);
-    ~simulated_host();
+    ~simulated_host() override;
     simulated_host(const simulated_host&) = delete;
     simulated_host& operator=(const simulated_host&) = delete;
 
@@ -59,11 +61,13 @@ public:
     // Faults. The seed makes drops and duplicates repeatable.
     facility_faults& faults() { return *faults_; }
     void seed(std::uint32_t value) { random_->seed(value); }
-    // From now on this link uses the faults and dice of `facility`.
+    // From now on this link uses the faults, dice and real routers' links
+    // of `facility`.
     void shareFaults(simulated_host& facility)
     {
         faults_ = facility.faults_;
         random_ = facility.random_;
+        realLinks_ = facility.realLinks_;
     }
 
     // Called for every route this link made ("RC"), instead of reporting
@@ -79,10 +83,22 @@ public:
     void dropRegistrations(int device) { registrations_.erase(device); }
     int clockOwner() const { return clockOwner_; }
 
-    // A destination's source changed (by the component or by another
-    // controller): queues its revertive when the destination is registered
+    // A router reports a destination's source changed (by a component or
+    // by another controller): handed to the route listener, which delivers
+    // it to every link; without one, delivered here.
+    void reportChange(device_model& device, int destination) override;
+    // Queues the change's revertive when the destination is registered here
     // and the router online, through the faults.
-    void reportChange(device_model& device, int destination);
+    void deliverChange(device_model& device, int destination);
+    void reportPolled(device_model& device, int destination) override;
+    void reportLink(const device_model& device, const std::string& text, level how) override;
+
+    // How "RC" and "RP" reach a router: a simulated router of this link's
+    // own (so that its poll answers come here) unless a link to a real one
+    // was set (routers/router_setup.h); those are shared by every link of
+    // the facility and report to the link they were set on.
+    void setLink(int device, std::unique_ptr<router_link> link);
+    router_link& linkFor(device_model& device);
 
     // Answers handed out and not given back since the last call, each
     // reported once. Returns the texts of the commands they answered.
@@ -146,6 +162,9 @@ private:
     std::vector<std::string> sent_;
     std::vector<std::string> notices_;
     std::vector<std::string> problems_;
+    std::map<int, std::unique_ptr<router_link>> simulatedLinks_;
+    using link_map = std::map<int, std::unique_ptr<router_link>>;
+    std::shared_ptr<link_map> realLinks_ = std::make_shared<link_map>();
 };
 
 // Where a layout file named in "PS" is read from: absolute paths as they

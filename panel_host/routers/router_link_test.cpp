@@ -1,0 +1,350 @@
+// The SW-P-08 and Videohub links against the protocol doubles, over TCP on
+// loopback, on one event loop; and the demo scenario against each double.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "router_doubles.h"
+#include "router_setup.h"
+#include "scenario_runner.h"
+#include "swp08_link.h"
+#include "temp_installation.h"
+#include "videohub_link.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+struct recorded_reports : router_reports {
+    std::vector<std::string> events;
+    void reportChange(device_model& device, int destination) override
+    {
+        events.push_back("change " + std::to_string(destination) + "<-" +
+                         std::to_string(*device.crosspoint(destination)));
+    }
+    void reportPolled(device_model& device, int destination) override
+    {
+        events.push_back("polled " + std::to_string(destination) + "<-" +
+                         std::to_string(*device.crosspoint(destination)));
+    }
+    void reportLink(const device_model&, const std::string& text, level how) override
+    {
+        if (how != level::detail)
+            events.push_back(std::string(how == level::note ? "note: " : "warning: ") + text);
+    }
+    bool has(const std::string& event) const
+    {
+        return std::find(events.begin(), events.end(), event) != events.end();
+    }
+    bool hasStart(const std::string& start) const
+    {
+        return std::any_of(events.begin(), events.end(),
+                           [&](const std::string& event) { return event.rfind(start, 0) == 0; });
+    }
+};
+
+// Quick retries; answers may take long (valgrind runs these tests too), as
+// only the test of a router that never answers waits for a time-out.
+link_timing testTiming(std::chrono::milliseconds ack = 2000ms)
+{
+    link_timing timing;
+    timing.ack = ack;
+    timing.reply = 2000ms;
+    timing.firstRetry = 50ms;
+    timing.longestRetry = 200ms;
+    timing.connect = 2000ms;
+    return timing;
+}
+
+// A 24 x 32 router whose output o carries input o % 24, seen by a link with
+// the default offset: panel destination d carries panel source d (d <= 24).
+class RouterLink : public ::testing::TestWithParam<std::string> {
+protected:
+    RouterLink() : device(31, "Video", true), other(31, "Video", true)
+    {
+        device.setSize(24, 32);
+        other.setSize(24, 32);
+        double_state state = double_state::ofSize(24, 32);
+        for (int o = 0; o < 32; ++o)
+            state.routes[static_cast<std::size_t>(o)] = o % 24;
+        if (swp08())
+            router = std::make_unique<swp08_double>(loop.context(), state);
+        else
+            router = std::make_unique<videohub_double>(loop.context(), state);
+        std::string error;
+        EXPECT_TRUE(router->listen(0, error)) << error;
+        link = makeLink(device, reports);
+        link->start();
+        EXPECT_TRUE(link->waitForFirstAttempt());
+    }
+
+    bool swp08() const { return GetParam() == "swp08"; }
+    std::unique_ptr<network_link> makeLink(device_model& model, recorded_reports& to,
+                                           link_timing timing = testTiming())
+    {
+        link_address address{"127.0.0.1", router->port()};
+        if (swp08())
+            return std::make_unique<swp08_link>(loop, model, to, address, 1, timing, 0, 0);
+        return std::make_unique<videohub_link>(loop, model, to, address, 1, timing);
+    }
+    bool runUntil(const std::function<bool()>& done) { return loop.runUntil(done, 20000ms); }
+
+    event_loop loop;
+    device_model device, other;
+    recorded_reports reports, otherReports;
+    std::unique_ptr<router_double> router;
+    std::unique_ptr<network_link> link;
+};
+
+TEST_P(RouterLink, RoutesPollsAndHearsASecondClient)
+{
+    link->poll(1, 3);
+    EXPECT_EQ(reports.events, (std::vector<std::string>{"polled 1<-1", "polled 2<-2", "polled 3<-3"}));
+    reports.events.clear();
+
+    EXPECT_EQ(link->connect(5, 3), "");
+    EXPECT_EQ(router->state().routes[2], 4);
+    EXPECT_EQ(reports.events, std::vector<std::string>{"change 3<-5"});
+    EXPECT_EQ(*device.crosspoint(3), 5);
+
+    // A second client routes: the first hears it as a report.
+    auto second = makeLink(other, otherReports);
+    second->start();
+    ASSERT_TRUE(second->waitForFirstAttempt());
+    EXPECT_EQ(second->connect(9, 12), "");
+    EXPECT_TRUE(runUntil([&] { return reports.has("change 12<-9"); })) << ::testing::PrintToString(reports.events);
+
+    EXPECT_EQ(link->connect(0, 3), "source 0 has no number on the router (the park source; see Offset=)");
+    EXPECT_EQ(link->connect(1, 0), "destination 0 has no number on the router");
+}
+
+TEST_P(RouterLink, IsLostAndFoundAgainAndPollsItsRegistrationsAgain)
+{
+    device.registerRange(1, 4, false);
+    router->refuse(true);
+    router->dropClients();
+    ASSERT_TRUE(runUntil([&] { return !device.online(); }));
+    EXPECT_TRUE(reports.hasStart("note: the router closed the connection; offline, next attempt in 0.05 s"))
+        << ::testing::PrintToString(reports.events);
+    EXPECT_EQ(link->connect(2, 2), "the router is offline");
+    // Attempts while the router refuses are not told one by one.
+    loop.runFor(300ms);
+    EXPECT_EQ(std::count_if(reports.events.begin(), reports.events.end(),
+                            [](const std::string& e) { return e.find("offline") != std::string::npos; }),
+              1);
+
+    reports.events.clear();
+    router->refuse(false);
+    ASSERT_TRUE(runUntil([&] { return device.online() && link->settled() && reports.has("polled 4<-4"); }))
+        << ::testing::PrintToString(reports.events);
+    EXPECT_TRUE(reports.hasStart("note: connected again to "));
+    EXPECT_TRUE(reports.has("note: polling its 4 registered destinations again"));
+    EXPECT_TRUE(reports.has("polled 1<-1"));
+    EXPECT_EQ(link->connect(2, 2), "");
+}
+
+TEST_P(RouterLink, ARouterThatNeverAcknowledgesIsOffline)
+{
+    link.reset();
+    link = makeLink(device, reports, testTiming(100ms));
+    link->start();
+    ASSERT_TRUE(link->waitForFirstAttempt());
+    router->silence(true);
+    std::string refusal = link->connect(2, 2);
+    EXPECT_EQ(refusal, swp08() ? "the router is offline (no ACK to 6 requests)"
+                               : "the router is offline (no ACK to 1 request)");
+    EXPECT_FALSE(device.online());
+    std::size_t connects = 0;
+    for (const auto& request : router->requests())
+        connects += request.rfind(swp08() ? "02 " : "VIDEO OUTPUT ROUTING: 1 1", 0) == 0 ? 1 : 0;
+    EXPECT_EQ(connects, swp08() ? 6u : 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Protocols, RouterLink, ::testing::Values("swp08", "videohub"),
+                         [](const auto& param) { return param.param; });
+
+class Swp08Link : public RouterLink {};
+
+TEST_P(Swp08Link, SendsAgainAfterANakAndGivesUpAfterSix)
+{
+    auto* swp = static_cast<swp08_double*>(router.get());
+    swp->nakNext(2);
+    EXPECT_EQ(link->connect(7, 4), "");
+    EXPECT_EQ(std::count(router->requests().begin(), router->requests().end(), "02 00 00 03 06"), 3);
+    EXPECT_TRUE(reports.has("note: NAK: request sent again (3 of 6)"));
+    swp->nakNext(6);
+    EXPECT_EQ(link->connect(8, 4), "the router answered NAK 6 times");
+    EXPECT_TRUE(device.online());
+}
+
+TEST_P(Swp08Link, AnswersABadChecksumWithNakAndSkipsJunk)
+{
+    auto* swp = static_cast<swp08_double*>(router.get());
+    swp->corruptNext();
+    router->routeByOther(0, 5);
+    router->sendRaw("\x41\x42\x43");
+    router->routeByOther(1, 6);
+    ASSERT_TRUE(runUntil([&] { return reports.has("change 2<-7"); })) << ::testing::PrintToString(reports.events);
+    EXPECT_FALSE(reports.has("change 1<-6"));
+    EXPECT_TRUE(reports.hasStart("note: SW-P-08: bad checksum "));
+    EXPECT_TRUE(reports.hasStart("note: SW-P-08: 3 bytes outside any frame skipped"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Protocol, Swp08Link, ::testing::Values("swp08"));
+
+class VideohubLink : public RouterLink {};
+
+TEST_P(VideohubLink, TakesLabelsLocksAndSkipsWhatItDoesNotKnow)
+{
+    // The opening dump named everything quietly.
+    EXPECT_EQ(*device.name(0, 5), "Input 5");
+    EXPECT_EQ(*device.name(1, 1), "Output 1");
+    auto* hub = static_cast<videohub_double*>(router.get());
+    auto nextChange = [&] {
+        std::vector<name_change> changes;
+        EXPECT_TRUE(runUntil([&] {
+            changes = link->takeNameChanges();
+            return !changes.empty();
+        }));
+        return changes.empty() ? std::string("none")
+                               : std::to_string(changes[0].database) + "/" + std::to_string(changes[0].index) + " " +
+                                     changes[0].name + (changes.size() > 1 ? " and more" : "");
+    };
+    hub->relabel(0, 4, "CAM 5");
+    EXPECT_EQ(nextChange(), "0/5 CAM 5");
+    hub->relabel(1, 0, "PGM");
+    EXPECT_EQ(nextChange(), "1/1 PGM");
+
+    hub->lockByOther(2);
+    loop.runFor(50ms);
+    EXPECT_EQ(link->connect(1, 3), "the router answered NAK (the output may be locked by another client)");
+
+    router->sendRaw("FUTURE FEATURE:\nsomething\n\nVIDEO OUTPUT ROUTING:\n" + std::string(5000, '7') + "\n5 x\n\n");
+    router->routeByOther(6, 1);
+    ASSERT_TRUE(runUntil([&] { return reports.has("change 7<-2"); })) << ::testing::PrintToString(reports.events);
+    EXPECT_TRUE(reports.has("note: Videohub: unknown block \"FUTURE FEATURE\" skipped"));
+    EXPECT_TRUE(reports.has("note: Videohub: a line longer than 4096 characters; its rest was skipped"));
+    EXPECT_TRUE(reports.has("note: Videohub: routing line \"5 x\" skipped"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Protocol, VideohubLink, ::testing::Values("videohub"));
+
+// ---------------------------------------------------------------- the demo
+
+#if defined(_WIN32)
+const char* const moduleSuffix = ".dll";
+#else
+const char* const moduleSuffix = ".so";
+#endif
+
+// The sample installation with router 31 simulated or on a double, and a
+// scenario runner around the panel module.
+class sample_run {
+public:
+    explicit sample_run(const std::string& protocol) : out_(text_, transcript_style{1, false, false})
+    {
+        std::string source = ZELM_SOURCE_DIR;
+        const char* bin = std::getenv("ZELM_BIN_DIR");
+        systemDir_ = source + "/examples/installation/SYS/config/system";
+        setEnvironmentVariable("QV_ROOT", source + "/examples/installation");
+        setEnvironmentVariable("QV_SYSTEM", "SYS");
+        std::string error;
+        EXPECT_TRUE(routers_.load(systemDir_, error)) << error;
+        runner_settings settings;
+        settings.modulePath = std::string(bin == nullptr ? "." : bin) + "/Tessaly_Q" + moduleSuffix;
+        settings.layoutDir = source + "/panels/components/Tessaly_Q";
+        settings.picture = true;
+        settings.pictureStyle.unicode = false;
+        double_state state;
+        EXPECT_TRUE(double_state::fromDeviceFile(systemDir_ + "/dev_031.ini", 1, state, error)) << error;
+        if (protocol == "swp08")
+            router = std::make_unique<swp08_double>(loop_.context(), state);
+        else if (protocol == "videohub")
+            router = std::make_unique<videohub_double>(loop_.context(), state);
+        std::vector<std::string> overrides;
+        if (router) {
+            EXPECT_TRUE(router->listen(0, error)) << error;
+            overrides.push_back("31=" + protocol + ":127.0.0.1:" + std::to_string(router->port()));
+        }
+        runner_ = std::make_unique<scenario_runner>(settings, routers_, out_);
+        EXPECT_TRUE(runner_->openModule(error)) << error;
+        links_ = std::make_unique<router_links>(loop_, testTiming());
+        EXPECT_TRUE(links_->setUp(systemDir_, routers_, runner_->host(), overrides, error)) << error;
+        std::ostringstream connected;
+        links_->connectAll(connected);
+        links_->attach(*runner_);
+    }
+    ~sample_run()
+    {
+        // Everything on the loop goes before the loop.
+        links_.reset();
+        runner_.reset();
+        router.reset();
+        unsetEnvironmentVariable("QV_ROOT");
+        unsetEnvironmentVariable("QV_SYSTEM");
+    }
+    sample_run(const sample_run&) = delete;
+    sample_run& operator=(const sample_run&) = delete;
+
+    void run(const std::string& scenario)
+    {
+        parsed_scenario parsed = parseScenario(scenario, "t.scn");
+        EXPECT_TRUE(parsed.errors.empty());
+        for (const auto& step : parsed.steps)
+            runner_->run(step);
+    }
+    std::string finish()
+    {
+        runner_->finish();
+        EXPECT_TRUE(out_.failures().empty()) << text_.str();
+        return text_.str();
+    }
+    void runFor(std::chrono::milliseconds span) { loop_.runFor(span); }
+
+    std::unique_ptr<router_double> router;
+
+private:
+    std::ostringstream text_;
+    transcript out_;
+    std::string systemDir_;
+    router_model routers_;
+    event_loop loop_;
+    std::unique_ptr<scenario_runner> runner_;
+    std::unique_ptr<router_links> links_;
+};
+
+std::string runDemo(const std::string& protocol)
+{
+    std::ifstream file(std::string(ZELM_SOURCE_DIR) + "/examples/scenarios/demo.scn");
+    std::stringstream scenario;
+    scenario << file.rdbuf();
+    sample_run demo(protocol);
+    demo.run(scenario.str());
+    return demo.finish();
+}
+
+TEST(VideohubNames, ALabelChangeOnTheRouterIsShownByThePanel)
+{
+    sample_run run("videohub");
+    run.run("create\nset matrixobject MTX\nset uselevels 1,2,3\nset srcpkg 5\nset destpkg 3\n"
+            "expect text Src_L1 \"VTR 1\"\n");
+    static_cast<videohub_double*>(run.router.get())->relabel(0, 4, "VTR|1 NEW");  // panel source 5
+    run.runFor(100ms);
+    run.run("say next\nexpect text Src_L1 \"VTR|1 NEW\"\nset srcpkg 5\nexpect text Src_L1 \"VTR 1 NEW\"\n");
+    std::string transcript = run.finish();
+    EXPECT_NE(transcript.find("name 5 of database 0 on device 31 becomes \"VTR|1 NEW\""), std::string::npos)
+        << transcript;
+}
+
+TEST(DemoAgainstDoubles, TranscriptEqualsTheSimulatedRouters)
+{
+    std::string simulated = runDemo("simulated");
+    EXPECT_NE(simulated.find("revertives from 31: 1<12 2<12 3<5"), std::string::npos);
+    EXPECT_EQ(runDemo("swp08"), simulated);
+    EXPECT_EQ(runDemo("videohub"), simulated);
+}
+
+}  // namespace

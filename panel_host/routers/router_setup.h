@@ -1,0 +1,67 @@
+// router_setup: which devices of an installation are real routers, and the
+// links that reach them.
+//
+// A device file chooses in its [Device] section:
+//
+//   Protocol=simulated | swp08 | videohub   (simulated when absent)
+//   Address=HOST:PORT                       (swp08, videohub; Videohub's port defaults to 9990)
+//   Matrix=N  Level=N                       (swp08; 0 and 0 when absent)
+//   Offset=N                                panel number = wire number + N (default 1: panel
+//                                           destination 1 is the router's 0; with 0 the park
+//                                           source 0 is the router's source 0)
+//
+// On the command line, --router DEV=PROTOCOL[:HOST:PORT[:MATRIX:LEVEL]]
+// overrides the file (its Offset= still holds).
+#pragma once
+
+#include <iosfwd>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "event_loop.h"
+#include "network_link.h"
+
+class router_model;
+class simulated_host;
+class scenario_runner;
+
+struct router_choice {
+    std::string protocol = "simulated";
+    link_address address;
+    int matrix = 0;
+    int level = 0;
+    int offset = 1;
+};
+
+// Reads the [Device] keys above; false with `error` for a bad value.
+bool readRouterChoice(const std::string& protocol, const std::string& address, const std::string& matrix,
+                      const std::string& level, const std::string& offset, router_choice& choice, std::string& error);
+// Reads "31=swp08:127.0.0.1:9000[:0:0]" over `choice`.
+bool readRouterOverride(const std::string& text, int& device, router_choice& choice, std::string& error);
+
+class router_links {
+public:
+    explicit router_links(event_loop& loop, link_timing timing = link_timing()) : loop_(loop), timing_(timing) {}
+
+    // Reads the choice of every router device from `systemDir`, applies the
+    // overrides and gives the host a link for each real router. False, with
+    // `error` naming the file or the option, for a bad choice.
+    bool setUp(const std::string& systemDir, router_model& routers, simulated_host& host,
+               const std::vector<std::string>& overrides, std::string& error);
+    // Connects every link and waits (bounded) for the first attempts; one
+    // line per link on `out`.
+    void connectAll(std::ostream& out);
+    // Before every step the runner polls the loop, waits (bounded) for
+    // answers still due, and delivers the name changes reported meanwhile.
+    void attach(scenario_runner& runner);
+    void betweenSteps(scenario_runner& runner);
+
+    std::size_t size() const { return links_.size(); }
+
+private:
+    event_loop& loop_;
+    link_timing timing_;
+    std::map<int, network_link*> links_;  // owned by the host
+};

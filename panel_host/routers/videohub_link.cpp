@@ -1,0 +1,152 @@
+#include "videohub_link.h"
+
+#include <set>
+
+namespace {
+
+// Blocks of the protocol that a video router control has no use for.
+const std::set<std::string>& ignoredBlocks()
+{
+    static const std::set<std::string> names = {
+        "PROTOCOL PREAMBLE", "CONFIGURATION", "VIDEO OUTPUT LOCKS", "VIDEO INPUT STATUS", "VIDEO OUTPUT STATUS",
+        "MONITORING OUTPUT LABELS", "VIDEO MONITORING OUTPUT ROUTING", "VIDEO MONITORING OUTPUT LOCKS",
+        "SERIAL PORT LABELS", "SERIAL PORT ROUTING", "SERIAL PORT LOCKS", "SERIAL PORT DIRECTIONS",
+        "SERIAL PORT STATUS", "PROCESSING UNIT ROUTING", "PROCESSING UNIT LOCKS", "FRAME LABELS",
+        "FRAME BUFFER ROUTING", "FRAME BUFFER LOCKS", "ALARM STATUS"};
+    return names;
+}
+
+std::vector<std::uint8_t> bytesOf(const std::string& text)
+{
+    return std::vector<std::uint8_t>(text.begin(), text.end());
+}
+
+}  // namespace
+
+videohub_link::videohub_link(event_loop& loop, device_model& device, router_reports& reports, link_address address,
+                             int offset, link_timing timing)
+    : network_link(loop, device, reports, std::move(address), offset, timing)
+{
+    maxAttempts_ = 1;
+}
+
+std::string videohub_link::describe() const
+{
+    return "Videohub " + address_.host + ":" + std::to_string(address_.port);
+}
+
+std::vector<std::uint8_t> videohub_link::routeRequest(int wireSource, int wireDestination)
+{
+    return bytesOf(videohub::formatBlock("VIDEO OUTPUT ROUTING",
+                                         {std::to_string(wireDestination) + " " + std::to_string(wireSource)}));
+}
+
+std::vector<std::uint8_t> videohub_link::pollRequest(int, int)
+{
+    return bytesOf(videohub::formatBlock("VIDEO OUTPUT ROUTING", {}));
+}
+
+void videohub_link::connectionMade()
+{
+    reader_ = videohub::reader();
+    preludeDone_ = false;
+}
+
+void videohub_link::received(const std::uint8_t* bytes, std::size_t size)
+{
+    std::vector<videohub::block> blocks;
+    reader_.feed(reinterpret_cast<const char*>(bytes), size, blocks);
+    for (const auto& found : blocks) {
+        if (!connected())
+            return;  // lost while handling an earlier block
+        handle(found);
+    }
+}
+
+void videohub_link::handle(const videohub::block& found)
+{
+    switch (found.what) {
+    case videohub::block::kind::ack:
+        acknowledged();
+        return;
+    case videohub::block::kind::nak:
+        refused("the router answered NAK (the output may be locked by another client)");
+        return;
+    case videohub::block::kind::problem:
+        tell("Videohub: " + found.problem);
+        return;
+    case videohub::block::kind::data:
+        break;
+    }
+    if (found.header == "INPUT LABELS") {
+        labels(found, 0);
+    } else if (found.header == "OUTPUT LABELS") {
+        labels(found, 1);
+    } else if (found.header == "VIDEO OUTPUT ROUTING") {
+        routing(found);
+    } else if (found.header == "VIDEOHUB DEVICE") {
+        deviceInfo(found);
+    } else if (found.header == "END PRELUDE") {
+        firstDump_ = false;
+        if (!preludeDone_) {
+            preludeDone_ = true;
+            trySending();
+        }
+    } else if (ignoredBlocks().count(found.header) == 0) {
+        tell("Videohub: unknown block \"" + found.header.substr(0, 60) + "\" skipped");
+    }
+}
+
+void videohub_link::labels(const videohub::block& found, int database)
+{
+    for (const auto& line : found.lines) {
+        int index = 0;
+        std::string label;
+        if (!videohub::splitNumbered(line, index, label)) {
+            tell("Videohub: label line \"" + line.substr(0, 60) + "\" skipped");
+            continue;
+        }
+        nameReported(database, index, label, firstDump_);
+    }
+}
+
+void videohub_link::routing(const videohub::block& found)
+{
+    // The answer to our own request for the whole block is a poll's answer;
+    // any other routing block reports changes.
+    bool change = preludeDone_ && !pollAnswerDue();
+    for (const auto& line : found.lines) {
+        int output = 0, input = 0;
+        std::string rest;
+        if (!videohub::splitNumbered(line, output, rest) || !videohub::splitNumbered(rest, input, rest) ||
+            !rest.empty()) {
+            tell("Videohub: routing line \"" + line.substr(0, 60) + "\" skipped");
+            continue;
+        }
+        reported(output, input, change);
+    }
+    finishPoll();
+    if (!preludeDone_) {
+        // Older routers end their dump here, without END PRELUDE.
+        preludeDone_ = true;
+        firstDump_ = false;
+        trySending();
+    }
+}
+
+void videohub_link::deviceInfo(const videohub::block& found)
+{
+    // A device file without sizes takes the router's.
+    int inputs = device_.sources(), outputs = device_.destinations();
+    for (const auto& line : found.lines) {
+        std::string rest;
+        if (line == "Device present: false")
+            tell("Videohub: the router says no device is present", router_reports::level::warning);
+        else if (line.rfind("Video inputs: ", 0) == 0 && device_.sources() == 0)
+            videohub::splitNumbered(line.substr(14), inputs, rest);
+        else if (line.rfind("Video outputs: ", 0) == 0 && device_.destinations() == 0)
+            videohub::splitNumbered(line.substr(15), outputs, rest);
+    }
+    if (device_.isRouter() && (inputs != device_.sources() || outputs != device_.destinations()))
+        device_.setSize(inputs, outputs);
+}
