@@ -254,7 +254,7 @@ int runHost(int argc, char** argv)
 
     if (serve) {
 #if defined(ZELM_HAVE_WEB_VIEW)
-        if (serveWebView(options, runner, routers, out, loop) != 0)
+        if (serveWebView(options, runner, routers, out, session, loop) != 0)
             return 2;
 #else
         std::cerr << "panel_host: --serve: this build has no browser view (it is left out of the Windows build)\n";

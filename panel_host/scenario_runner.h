@@ -60,6 +60,7 @@ struct component_view {
     std::string name;
     bool exists = false;
     const panel_model* panels = nullptr;
+    const std::optional<std::string>* lastAnswer = nullptr;  // its answer to the last parameter
 };
 
 class scenario_runner {

@@ -1,6 +1,7 @@
 #include "session_recorder.h"
 
 #include <fstream>
+#include <utility>
 
 #include "scenario_runner.h"
 
@@ -83,6 +84,12 @@ void session_recorder::keep(const std::vector<std::string>& lines)
 void session_recorder::dropBlock()
 {
     parser_.dropBlock();
+    block_.clear();
+}
+
+void session_recorder::readFrom(std::string source)
+{
+    parser_ = scenario_parser(std::move(source));
     block_.clear();
 }
 

@@ -51,6 +51,11 @@ public:
     void dropBlock();
     // The end of input: a block still open is reported as not closed.
     std::vector<scenario_error> finish();
+    // Names the lines given from now on `source` in messages and counts them
+    // from 1 again; a block still open is forgotten. The browser view runs
+    // its scenario file under the file's name, then each text a page posts
+    // as "<browser>" from its line 1.
+    void readFrom(std::string source);
 
     // Records a line for a step that ran without runLine (the prompt's own
     // "create", faults given on the command line).

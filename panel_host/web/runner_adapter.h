@@ -1,14 +1,9 @@
 // runner_adapter: every call the web view makes into the simulator. The
-// page speaks scenario lines; this turns them into steps for the runner,
-// reports what each did, describes the whole simulated facility as JSON,
-// moves the clock with wall time and keeps the session's lines for a
-// recording.
-//
-// One component for now: "components" in the state lists the one the
-// scenario language knows, and every panel carries component "". Where the
-// language names several, this is the one file to extend: list them in
-// "components", name each panel's component, and let the runner's own
-// recorder (once it has one) write the recording.
+// page speaks scenario lines; this runs them through the session (the same
+// session_recorder the prompt uses, so --record and the page's record
+// button write one recording), reports what each did, describes the whole
+// simulated facility with every component as JSON, and moves the clock
+// with wall time.
 //
 // Thread: the event loop's, like everything that touches the runner.
 #pragma once
@@ -20,6 +15,7 @@
 
 class router_model;
 class scenario_runner;
+class session_recorder;
 class transcript;
 
 struct step_outcome {
@@ -37,15 +33,16 @@ struct wall_clock_settings {
 
 class runner_adapter {
 public:
-    runner_adapter(scenario_runner& runner, router_model& routers, transcript& out);
+    runner_adapter(scenario_runner& runner, router_model& routers, transcript& out, session_recorder& session);
 
     // Runs one scenario step given as text: one line, or a block ("expect
     // sent" ... "end") as several lines. `source` names the sender in
-    // error positions ("<browser>").
+    // error positions ("<browser>"), its lines counted from 1. Text with a
+    // bad line runs nothing.
     step_outcome runText(const std::string& text, const std::string& source);
-    // Runs a scenario file's lines in order, kept for the recording like
-    // typed ones. False, with `error`, when it cannot be read or has bad
-    // lines (nothing runs then).
+    // Runs a scenario file's lines in order through the session, kept for
+    // the recording like posted ones. False, with `error`, when it cannot
+    // be read or has bad lines (nothing runs then).
     bool runFile(const std::string& path, std::string& error);
 
     // Virtual time passes without a step of its own (wall-clock following).
@@ -54,34 +51,19 @@ public:
     const wall_clock_settings& clockSettings() const { return clock_; }
     std::int64_t now() const;
 
-    // GET /api/state: panels with their controls, routers with crosspoints
-    // and names, names devices, clock, faults, components, recording.
+    // GET /api/state: every component with its panels and their controls,
+    // routers with crosspoints and names, names devices, clock, faults,
+    // recording.
     std::string stateJson(const std::string& stylesJson) const;
 
-    // Recording. The recorded scenario holds every line run in this session
-    // from its start (so it replays from a fresh panel_host), "wait" lines
-    // for the virtual time between them, and at the end "expect" lines for
-    // every control's text and enabled state and every crosspoint that
-    // differs from the installation's start.
-    bool recording() const { return recording_; }
-    bool startRecording(std::string& error);
-    bool stopRecording(std::string& scenario, std::string& error);
+    // The session: its recording holds every line run since panel_host
+    // started, so it replays from a fresh panel_host.
+    session_recorder& session() { return session_; }
 
 private:
-    struct logged_line {
-        std::int64_t start, end;  // virtual time before and after the step
-        std::string text;
-    };
-    std::string finalExpectations() const;
-
     scenario_runner& runner_;
     router_model& routers_;
     transcript& out_;
+    session_recorder& session_;
     wall_clock_settings clock_;
-    std::vector<logged_line> log_;
-    bool recording_ = false;
-    std::size_t recordingFrom_ = 0;  // first line run after "Record"
 };
-
-// A scenario word quoted so that the parser reads it back as `text`.
-std::string scenarioWord(const std::string& text);

@@ -15,6 +15,7 @@
 #include "runner_adapter.h"
 #include "scenario_parser.h"
 #include "scenario_runner.h"
+#include "session_recorder.h"
 #include "temp_installation.h"
 #include "web_files.h"
 #include "web_view.h"
@@ -179,85 +180,98 @@ protected:
 TEST_F(Adapter, BadTextGetsTheParsersMessageAndRunsNothing)
 {
     auto runner = start();
-    runner_adapter adapter(*runner, routers, out);
+    session_recorder session(*runner, "<terminal>");
+    runner_adapter adapter(*runner, routers, out, session);
     struct row {
         const char* text;
         const char* error;
+        const char* where;
     };
     const row rows[] = {
-        {"frobnicate", "unknown line \"frobnicate\""},
-        {"wait soon", "\"soon\" is not a time"},
-        {"expect sent\n  CD '1' 'Take'", "block not closed"},
-        {"create\ndestroy", "one step at a time"},
-        {"  # nothing", "nothing to run"},
+        {"frobnicate", "unknown line \"frobnicate\" (try: help)", "<browser>:1"},
+        {"wait soon", "\"soon\" is not a time", "<browser>:1"},
+        {"expect sent\n  CD '1' 'Take'", "the \"expect sent\" block is not closed", "<browser>:1"},
+        {"create\nfrobnicate", "unknown line \"frobnicate\"", "<browser>:2"},
+        {"B: route 31 1 3", "\"route\" is a line of the facility: it takes no component name", "<browser>:1"},
+        {"create\ndestroy", "one step at a time", "<browser>:1"},
+        {"  # nothing", "nothing to run", "<browser>:1"},
     };
     for (const auto& r : rows) {
         step_outcome outcome = adapter.runText(r.text, "<browser>");
         EXPECT_FALSE(outcome.accepted) << r.text;
         EXPECT_NE(outcome.error.find(r.error), std::string::npos) << r.text << ": " << outcome.error;
+        EXPECT_EQ(outcome.where, r.where) << r.text;
     }
     EXPECT_FALSE(runner->componentExists());
+    // Nothing of it reached the recording.
+    std::string recorded = session.scenarioText();
+    for (const char* part : {"frobnicate", "\ncreate", "\nwait", "\nexpect sent"})
+        EXPECT_EQ(recorded.find(part), std::string::npos) << part << " in\n" << recorded;
 }
 
-TEST_F(Adapter, RecordingReplaysToTheSameState)
+// Two components driven as the page drives them: the state names whose each
+// panel is, an answer comes from the component the line addressed, and the
+// session's recording replays to the same state.
+TEST_F(Adapter, TwoComponentsRecordedReplayToTheSameState)
 {
     std::string scenario;
     {
         auto runner = start();
-        runner_adapter adapter(*runner, routers, out);
-        for (const char* line : {"create", "set matrixobject MTX", "set uselevels 1,2,3"})
-            EXPECT_TRUE(adapter.runText(line, "<browser>").accepted);
-        std::string error;
-        ASSERT_TRUE(adapter.startRecording(error));
-        EXPECT_FALSE(adapter.startRecording(error));
+        session_recorder session(*runner, "<terminal>");
+        runner_adapter adapter(*runner, routers, out, session);
+        for (const char* line : {"create", "set matrixobject MTX", "set uselevels 1,2,3", "B: create",
+                                 "B: set matrixobject MTX", "B: set uselevels 1,2,3", "fault offline 33"})
+            EXPECT_TRUE(adapter.runText(line, "<browser>").accepted) << line;
+        std::string state = adapter.stateJson("{}");
+        for (const char* part : {"\"components\":[{\"name\":\"main\",\"exists\":true,\"panels\":[\"1\"]},"
+                                 "{\"name\":\"B\",\"exists\":true,\"panels\":[\"1\"]}]",
+                                 "{\"panel\":\"1\",\"component\":\"main\",", "{\"panel\":\"1\",\"component\":\"B\",",
+                                 "{\"id\":\"Take\",\"kind\":\"button\",\"x\":130,\"y\":150,\"w\":100,\"h\":40,"
+                                 "\"enabled\":false,",
+                                 "\"offline\":[33]", "\"namesDevices\":[{\"device\":20,",
+                                 "{\"device\":31,\"name\":\"Video router\",\"online\":true,\"sources\":24,"
+                                 "\"destinations\":32,"})
+            EXPECT_NE(state.find(part), std::string::npos) << part;
+        EXPECT_TRUE(adapter.runText("fault online 33", "<browser>").accepted);
+
+        EXPECT_TRUE(adapter.runText("B: set srcpkg 2", "<browser>").accepted);
         EXPECT_TRUE(adapter.runText("set srcpkg 1", "<browser>").accepted);
         adapter.passTime(1500);  // the wall clock between two clicks
         EXPECT_TRUE(adapter.runText("set destpkg 3", "<browser>").accepted);
         adapter.passTime(2200);
-        step_outcome take = adapter.runText("press Take", "<browser>");
-        EXPECT_TRUE(take.failures.empty());
-        step_outcome answer = adapter.runText("get srcpkg", "<browser>");
+        EXPECT_TRUE(adapter.runText("main: press Take", "<browser>").failures.empty());
+        step_outcome answer = adapter.runText("B: get srcpkg", "<browser>");
         ASSERT_TRUE(answer.answer.has_value());
-        EXPECT_EQ(answer.answer->rfind("srcpkg=", 0), 0u);
+        EXPECT_EQ(answer.answer->rfind("srcpkg=2", 0), 0u) << *answer.answer;
+        step_outcome failed = adapter.runText("B: expect enabled Take", "<browser>");
+        ASSERT_EQ(failed.failures.size(), 1u);
+        EXPECT_EQ(failed.failures[0].rfind("<browser>:1: B: Take: expected enabled", 0), 0u) << failed.failures[0];
         adapter.passTime(300);
-        ASSERT_TRUE(adapter.stopRecording(scenario, error));
-        EXPECT_NE(scenario.find("create\nset matrixobject MTX\nset uselevels 1,2,3\n# --- recording started here ---\n"
-                                "set srcpkg 1\nwait 1500ms\nset destpkg 3\nwait 2200ms\npress Take\nget srcpkg\nwait 300ms\n"),
+        scenario = session.scenarioText();
+        EXPECT_NE(scenario.find("create\nset matrixobject MTX\nset uselevels 1,2,3\nB: create\n"), std::string::npos)
+            << scenario;
+        EXPECT_NE(scenario.find("set srcpkg 1\nwait 1500ms\nset destpkg 3\nwait 2200ms\nmain: press Take\n"
+                                "B: get srcpkg\n# failed here, so not replayed:\n#   B: expect enabled Take\n"
+                                "wait 300ms\n"),
                   std::string::npos)
             << scenario;
-        EXPECT_NE(scenario.find("expect crosspoint 31 3 1\n"), std::string::npos) << scenario;
-        EXPECT_NE(scenario.find("expect property Src_UL1 text \"VTR 1\"\n"), std::string::npos) << scenario;
-        EXPECT_NE(scenario.find("expect enabled Undo\n"), std::string::npos) << scenario;
+        for (const char* part : {"expect crosspoint 31 3 1\n", "main: expect text Src_UL1 \"VTR 1\"\n",
+                                 "main: expect enabled Undo\n", "B: expect disabled Take\n"})
+            EXPECT_NE(scenario.find(part), std::string::npos) << part << " in\n" << scenario;
         runner->finish();
     }
     // A fresh facility and runner replay it with every expectation met.
     routers = router_model();
     std::string error;
     ASSERT_TRUE(routers.load(std::string(PANEL_HOST_SOURCE_DIR) + "/examples/installation/SYS/config/system", error));
-    std::size_t failuresBefore = out.failures().size();
+    std::size_t failuresBefore = out.failureCount();
     auto runner = start();
     parsed_scenario parsed = parseScenario(scenario, "recorded.scn");
     ASSERT_TRUE(parsed.errors.empty()) << parsed.errors.front().message;
     for (const auto& step : parsed.steps)
         runner->run(step);
-    EXPECT_GT(runner->expectationsChecked(), 20);
-    EXPECT_EQ(out.failures().size(), failuresBefore) << text.str();
-    runner->finish();
-}
-
-TEST_F(Adapter, StateDescribesPanelsRoutersAndFaults)
-{
-    auto runner = start();
-    runner_adapter adapter(*runner, routers, out);
-    adapter.runText("create", "<browser>");
-    adapter.runText("fault offline 33", "<browser>");
-    std::string state = adapter.stateJson("{}");
-    for (const char* part :
-         {"\"components\":[{\"name\":\"\",\"exists\":true,\"panels\":[\"1\"]}]",
-          "{\"id\":\"Take\",\"kind\":\"button\",\"x\":130,\"y\":150,\"w\":100,\"h\":40,\"enabled\":false,",
-          "\"offline\":[33]", "{\"device\":31,\"name\":\"Video router\",\"online\":true,\"sources\":24,\"destinations\":32,",
-          "\"namesDevices\":[{\"device\":20,"})
-        EXPECT_NE(state.find(part), std::string::npos) << part;
+    EXPECT_GT(runner->expectationsChecked(), 40);
+    EXPECT_EQ(out.failureCount(), failuresBefore) << text.str();
     runner->finish();
 }
 

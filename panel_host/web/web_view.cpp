@@ -29,6 +29,7 @@
 #include "runner_adapter.h"
 #include "scenario_parser.h"
 #include "scenario_runner.h"
+#include "session_recorder.h"
 #include "transcript.h"
 #include "web_files.h"
 
@@ -126,8 +127,8 @@ private:
 class web_server {
 public:
     web_server(const host_options& options, scenario_runner& runner, router_model& routers, transcript& out,
-               event_loop& loop)
-        : options_(options), runner_(runner), out_(out), loop_(loop), adapter_(runner, routers, out),
+               session_recorder& session, event_loop& loop)
+        : options_(options), out_(out), loop_(loop), adapter_(runner, routers, out, session),
           acceptor_(loop.context()), ticker_(loop.context()), signals_(loop.context(), SIGINT, SIGTERM)
     {
         fs::path root = fs::absolute(options.installation);
@@ -162,10 +163,8 @@ private:
     std::string stateMessage() const;
     std::string clockMessage() const;
     void broadcast(const std::string& message);
-    bool writeRecording(const std::string& scenario, std::string& error);
 
     const host_options& options_;
-    scenario_runner& runner_;
     transcript& out_;
     event_loop& loop_;
     runner_adapter adapter_;
@@ -583,43 +582,18 @@ response web_server::clock(const request& req)
     return makeResponse(req, http::status::ok, "application/json", clockMessage());
 }
 
-bool web_server::writeRecording(const std::string& scenario, std::string& error)
-{
-    // The one file the server writes: the one named on the command line.
-    if (options_.record.empty())
-        return true;
-    std::ofstream file(options_.record, std::ios::binary | std::ios::trunc);
-    file << scenario;
-    file.close();
-    if (!file) {
-        error = "cannot write the recording to " + options_.record;
-        return false;
-    }
-    return true;
-}
-
 response web_server::record(const request& req)
 {
-    std::string word = req.body();
-    while (!word.empty() && (word.back() == '\n' || word.back() == '\r' || word.back() == ' '))
-        word.pop_back();
+    // The session records from the start; the button shows what it holds
+    // and writes it to the one file the server may write, --record's.
+    if (req.body().find_first_not_of(" \t\r\n") != std::string::npos)
+        return jsonError(req, http::status::bad_request, "record: send an empty body; the answer is the recording");
+    std::string scenario = adapter_.session().scenarioText();
     std::string error;
-    if (word == "start") {
-        if (!adapter_.startRecording(error))
-            return jsonError(req, http::status::conflict, error);
-        publish(true);
-        return makeResponse(req, http::status::ok, "application/json", "{\"recording\":true}");
-    }
-    if (word != "stop")
-        return jsonError(req, http::status::bad_request, "record: say start or stop");
-    std::string scenario;
-    if (!adapter_.stopRecording(scenario, error))
-        return jsonError(req, http::status::conflict, error);
-    publish(true);
-    if (!writeRecording(scenario, error))
+    if (!options_.record.empty() && !adapter_.session().write(options_.record, error))
         return jsonError(req, http::status::internal_server_error, error);
     json::writer out;
-    out.beginObject().key("recording").value(false).key("scenario").value(scenario).key("file");
+    out.beginObject().key("scenario").value(scenario).key("file");
     if (options_.record.empty())
         out.null();
     else
@@ -659,15 +633,7 @@ int web_server::serve(output_tap& tap)
     loop_.run();
     // The stopped sessions' handlers run once more to let go of their sockets.
     loop_.poll();
-    std::string scenario, error;
-    if (adapter_.recording() && adapter_.stopRecording(scenario, error) && !options_.record.empty()) {
-        if (writeRecording(scenario, error))
-            std::cout << "panel_host: the recording is in " << options_.record << '\n';
-        else
-            std::cerr << "panel_host: " << error << '\n';
-    }
     tap_ = nullptr;
-    (void)runner_;
     return 0;
 }
 
@@ -707,7 +673,7 @@ bool parseServeAddress(const std::string& text, std::string& address, unsigned s
 }
 
 int serveWebView(const host_options& options, scenario_runner& runner, router_model& routers, transcript& out,
-                 event_loop& loop)
+                 session_recorder& session, event_loop& loop)
 {
     std::string address, error;
     unsigned short port = 0;
@@ -716,7 +682,7 @@ int serveWebView(const host_options& options, scenario_runner& runner, router_mo
         return 2;
     }
     output_tap tap(std::cout);
-    web_server server(options, runner, routers, out, loop);
+    web_server server(options, runner, routers, out, session, loop);
     if (!server.listen(address, port, error)) {
         std::cerr << "panel_host: " << error << '\n';
         return 2;

@@ -12,6 +12,7 @@
 class event_loop;
 class router_model;
 class scenario_runner;
+class session_recorder;
 class transcript;
 struct host_options;
 
@@ -22,6 +23,8 @@ bool parseServeAddress(const std::string& text, std::string& address, unsigned s
 // Serves until SIGINT or SIGTERM. Runs the scenario file of `options`
 // first (or creates the component when there is none), prints the URL, and
 // returns 0 when served, 2 when the address is bad or cannot be listened on
-// or the scenario cannot run (with the message printed).
+// or the scenario cannot run (with the message printed). Every line runs
+// through `session`, whose recording the page's record button shows and
+// writes to the --record file; the caller writes it once more at the end.
 int serveWebView(const host_options& options, scenario_runner& runner, router_model& routers, transcript& out,
-                 event_loop& loop);
+                 session_recorder& session, event_loop& loop);

@@ -40,6 +40,12 @@ async function runStep(line) {
   return answer;
 }
 
+// With several components, a line for one of them carries its name
+// ("B: press Take"); with one, lines read as in a scenario of one.
+function addressed(component, line) {
+  return state && state.components.length > 1 ? component + ': ' + line : line;
+}
+
 function formatTime(ms) {
   return (ms / 1000).toFixed(3) + 's';
 }
@@ -68,8 +74,8 @@ function buildPanel(panel) {
   const box = document.createElement('div');
   box.className = 'panel-box';
   const title = document.createElement('h2');
-  title.textContent = 'panel ' + panel.panel + ' · ' + panel.layout +
-    (panel.component ? ' · component ' + panel.component : '');
+  title.textContent = (state.components.length > 1 ? panel.component + ' · ' : '') +
+    'panel ' + panel.panel + ' · ' + panel.layout;
   const area = document.createElement('div');
   area.className = 'panel';
   area.dataset.panel = panel.panel;
@@ -90,7 +96,8 @@ function buildPanel(panel) {
     if (pressable) {
       element.addEventListener('click', () => {
         if (element.dataset.enabled !== 'true') return;
-        runStep('press ' + word(control.id) + (panel.panel === '1' ? '' : ' on ' + word(panel.panel)));
+        runStep(addressed(panel.component,
+          'press ' + word(control.id) + (panel.panel === '1' ? '' : ' on ' + word(panel.panel))));
       });
     }
     area.appendChild(element);
@@ -122,7 +129,8 @@ function updateControl(element, control) {
 
 function renderPanels() {
   const area = $('panels-area');
-  const key = JSON.stringify(state.panels.map((p) => [p.panel, p.component, p.layout, p.controls.map((c) => c.id)]));
+  const key = JSON.stringify([state.components.length,
+    state.panels.map((p) => [p.panel, p.component, p.layout, p.controls.map((c) => c.id)])]);
   if (area.dataset.key !== key) {
     area.replaceChildren(...state.panels.map(buildPanel));
     area.dataset.key = key;
@@ -136,7 +144,17 @@ function renderPanels() {
     }
   }
   $('components').textContent = state.components.map((c) =>
-    'component ' + (c.name || '(unnamed)') + (c.exists ? '' : ' (none)')).join(' · ');
+    'component ' + c.name + (c.exists ? '' : ' (none)')).join(' · ');
+  // The parameters go to the component chosen here, once there are several.
+  const chooser = $('param-component');
+  const names = state.components.map((c) => c.name);
+  if (chooser.dataset.key !== names.join(',')) {
+    const chosen = chooser.value;
+    chooser.replaceChildren(...names.map((name) => new Option(name, name)));
+    if (names.includes(chosen)) chooser.value = chosen;
+    chooser.dataset.key = names.join(',');
+  }
+  chooser.hidden = names.length < 2;
 }
 
 // ---- routers, names ---------------------------------------------------------
@@ -288,7 +306,6 @@ function render() {
   renderFaults();
   renderClock(state.clock);
   $('record').dataset.recording = String(state.recording);
-  $('record').textContent = state.recording ? '■ Stop recording' : '● Record';
 }
 
 // New text is appended as a node of its own (re-setting the whole text
@@ -339,14 +356,21 @@ function wire() {
     option.value = name;
     names.appendChild(option);
   }
+  $('component-form').addEventListener('submit', async (event) => {
+    event.preventDefault();
+    const answer = await runStep($('component-name').value.trim() + ': create');
+    if (!answer.error) $('component-name').value = '';
+  });
   const showAnswer = (answer) => {
     $('param-answer').textContent = answer.answer === null || answer.answer === undefined ? '(no answer)' : answer.answer;
   };
   $('param-form').addEventListener('submit', async (event) => {
     event.preventDefault();
-    showAnswer(await runStep('set ' + word($('param-name').value) + ' ' + word($('param-value').value)));
+    showAnswer(await runStep(addressed($('param-component').value,
+      'set ' + word($('param-name').value) + ' ' + word($('param-value').value))));
   });
-  $('param-all').addEventListener('click', async () => showAnswer(await runStep('get all')));
+  $('param-all').addEventListener('click', async () =>
+    showAnswer(await runStep(addressed($('param-component').value, 'get all'))));
   $('fault-form').addEventListener('submit', async (event) => {
     event.preventDefault();
     if ($('fault-delay').value) await runStep('fault delay ' + word($('fault-delay').value));
@@ -359,11 +383,11 @@ function wire() {
   for (const button of document.querySelectorAll('.clock-step'))
     button.addEventListener('click', () => post('/api/clock', 'step ' + button.dataset.time));
   $('clock-speed').addEventListener('change', () => post('/api/clock', 'speed ' + $('clock-speed').value));
+  // The session records from the start: the button shows the recording
+  // so far (and panel_host writes it to the --record file, if one is named).
   $('record').addEventListener('click', async () => {
-    const recording = $('record').dataset.recording === 'true';
-    const { status, answer } = await post('/api/record', recording ? 'stop' : 'start');
+    const { status, answer } = await post('/api/record', '');
     if (status !== 200) { $('step-result').className = 'error'; $('step-result').textContent = answer.error; return; }
-    if (!recording) return;
     const pre = $('recording');
     pre.hidden = false;
     pre.textContent = (answer.file ? '# written to ' + answer.file + '\n' : '') + answer.scenario;

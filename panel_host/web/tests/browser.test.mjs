@@ -26,9 +26,6 @@ try {
   process.exit(77);
 }
 
-// Set only after the merge of several components into the scenario language.
-const severalComponents = process.env.ZELM_WEB_SEVERAL_COMPONENTS === '1';
-
 let browser;
 before(async () => { browser = await launchChromium(chromium); });
 after(async () => {
@@ -147,24 +144,38 @@ test('two pages see the same state', async () => {
   await stopHost(host);
 });
 
-test('a second component\'s tallies follow the first one\'s Take', { skip: !severalComponents && 'needs several components in the scenario language' }, async () => {
+test('a second component\'s tallies follow the first one\'s Take', async () => {
   const host = await startHost();
   const page = await openPage(host);
-  for (const line of ['create second', 'on second set matrixobject MTX', 'on second set uselevels 1,2,3'])
+  // The page creates it ("B: create"); its panel appears beside the first
+  // one's, each labelled with its component.
+  await page.fill('#component-name', 'B');
+  await page.click('#component-form button[type="submit"]');
+  const of = (component, id) => page.locator(`.control[data-component="${component}"][data-control="${id}"]`);
+  await of('B', 'Take').waitFor();
+  const titles = await page.locator('.panel-box h2').allTextContents();
+  assert.equal(titles.length, 2, titles.join(', '));
+  assert.match(titles[0], /^main · panel 1 · /);
+  assert.match(titles[1], /^B · panel 1 · /);
+  for (const line of ['B: set matrixobject MTX', 'B: set uselevels 1,2,3'])
     assert.equal((await step(host, line)).status, 200, line);
-  const other = (id) => page.locator(`.control[data-component="second"][data-control="${id}"]`);
-  await other('Take').waitFor();
   // The first component routes CAM 1 to MON 3 ...
+  await page.selectOption('#param-component', 'main');
   await setParameter(page, 'srcpkg', '1');
   await setParameter(page, 'destpkg', '3');
-  await page.locator('.control[data-component=""][data-control="Take"][data-enabled="true"]').waitFor();
-  await page.locator('.control[data-component=""][data-control="Take"]').click();
+  await page.locator('.control[data-component="main"][data-control="Take"][data-enabled="true"]').waitFor();
+  await of('main', 'Take').click();
   await page.locator('tr[data-router="31"][data-destination="3"][data-source="1"]').waitFor();
   // ... so the second one's Take on MON 3 records CAM 1 for its Undo.
-  await step(host, 'on second set srcpkg 2');
-  await step(host, 'on second set destpkg 3');
-  await other('Take').click();
-  await page.locator('.control[data-component="second"][data-control="Src_UL1"]', { hasText: 'CAM 1' }).waitFor();
+  await page.selectOption('#param-component', 'B');
+  await setParameter(page, 'srcpkg', '2');
+  await setParameter(page, 'destpkg', '3');
+  await page.locator('.control[data-component="B"][data-control="Take"][data-enabled="true"]').waitFor();
+  await of('B', 'Take').click();
+  await page.locator('tr[data-router="31"][data-destination="3"][data-source="2"]').waitFor();
+  await page.locator('.control[data-component="B"][data-control="Src_UL1"]', { hasText: 'CAM 1' }).waitFor();
+  assert.equal(await of('main', 'Src_UL1').textContent(), 'VTR 1');
+  assert.match(await page.locator('#transcript').textContent(), /B: press "Take"/);
   await page.close();
   await stopHost(host);
 });
@@ -206,7 +217,7 @@ test('a bad step is answered with its message; malformed requests get a 4xx', as
   const cases = [
     [await post('/api/step', 'say ' + 'x'.repeat(20000)), 413, /larger than 16384 bytes/],
     [await post('/api/clock', 'speed 1000'), 400, /not a speed from 0.1 to 100/],
-    [await post('/api/record', 'stop'), 409, /no recording runs/],
+    [await post('/api/record', 'stop'), 400, /send an empty body/],
     [await post('/api/nothing', ''), 404, /no such API/],
     [await rawGet(host, '/api/step'), 405, /POST \/api\/step/],
   ];
@@ -238,8 +249,6 @@ test('a session recorded in the browser replays green', async () => {
   const file = path.join(folder, 'recorded.scn');
   const host = await startHost(['--record', file]);
   const page = await openPage(host);
-  await page.click('#record');
-  await page.locator('#record[data-recording="true"]').waitFor();
   await setParameter(page, 'srcpkg', '1');
   await setParameter(page, 'destpkg', '3');
   await page.locator('[data-control="Take"][data-enabled="true"]').waitFor();
@@ -247,12 +256,16 @@ test('a session recorded in the browser replays green', async () => {
   await control(page, 'Enable_L2').click();
   await control(page, 'Take').click();
   await page.locator('[data-control="Undo"][data-enabled="true"]').waitFor();
+  // The button shows the session so far and writes it to the --record file.
   await page.click('#record');
   await page.locator('#recording', { hasText: 'expect crosspoint 31 3 1' }).waitFor();
+  assert.match(fs.readFileSync(file, 'utf8'), /^press Take$/m);
   await page.close();
+  // At the end panel_host writes the session once more, as served.
   await stopHost(host);
 
   const recorded = fs.readFileSync(file, 'utf8');
+  assert.match(recorded, /^set matrixobject MTX$/m);  // the scenario file it served first
   assert.match(recorded, /^press Take$/m);
   assert.match(recorded, /^wait \d+ms$/m);
   const replay = spawnSync(panelHost, [...hostOptions, '--strict', file], { encoding: 'utf8', timeout: 30000 });
