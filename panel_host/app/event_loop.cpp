@@ -2,6 +2,7 @@
 
 std::size_t event_loop::poll()
 {
+    running counted(depth_);
     if (context_.stopped())
         context_.restart();
     return context_.poll();
@@ -9,6 +10,7 @@ std::size_t event_loop::poll()
 
 bool event_loop::runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit)
 {
+    running counted(depth_);
     auto end = std::chrono::steady_clock::now() + limit;
     if (context_.stopped())
         context_.restart();
@@ -28,6 +30,7 @@ bool event_loop::runUntil(const std::function<bool()>& done, std::chrono::millis
 
 void event_loop::runFor(std::chrono::milliseconds span)
 {
+    running counted(depth_);
     if (context_.stopped())
         context_.restart();
     context_.run_for(span);
@@ -35,6 +38,7 @@ void event_loop::runFor(std::chrono::milliseconds span)
 
 void event_loop::run()
 {
+    running counted(depth_);
     if (context_.stopped())
         context_.restart();
     context_.run();

@@ -41,6 +41,22 @@ public:
     void run();
     void stop() { context_.stop(); }
 
+    // True while a handler waits in a loop of its own (a router link waiting
+    // for its router's answer inside the panel's "RC" or "RP"). Handlers
+    // that would call the panel check it first: the panel is in the middle
+    // of an event then, and must not be entered again.
+    bool nested() const { return depth_ > 1; }
+
 private:
+    // Counts the loops running on this thread, the outer one included.
+    struct running {
+        explicit running(int& depth) : depth_(depth) { ++depth_; }
+        ~running() { --depth_; }
+        running(const running&) = delete;
+        running& operator=(const running&) = delete;
+        int& depth_;
+    };
+    int depth_ = 0;
+
     boost::asio::io_context context_;
 };

@@ -447,6 +447,12 @@ void web_server::tick()
     ticker_.async_wait([this](beast::error_code ec) {
         if (ec || stopping_)
             return;
+        // Inside the panel's own event (a router link waiting for its
+        // router) the clock holds; the time is made up at the next tick.
+        if (loop_.nested()) {
+            tick();
+            return;
+        }
         auto now = std::chrono::steady_clock::now();
         double wall = std::chrono::duration<double, std::milli>(now - lastTick_).count();
         lastTick_ = now;
@@ -484,6 +490,12 @@ response web_server::handle(const request& req)
     if (path == "/api/step" || path == "/api/clock" || path == "/api/record") {
         if (!onlyMethod(http::verb::post))
             return jsonError(req, http::status::method_not_allowed, "POST " + path + " with the text as body");
+        // A request that would call the panel while it is inside an event
+        // of its own (a router link waiting for its router) is refused
+        // rather than entering the panel again.
+        if (loop_.nested())
+            return jsonError(req, http::status::service_unavailable,
+                             "the panel is busy with an event (waiting for a router); try again");
         return path == "/api/step" ? step(req) : path == "/api/clock" ? clock(req) : record(req);
     }
     if (isApi)
