@@ -27,6 +27,13 @@ extern "C" void onInterrupt(int)
     interrupted = 1;
 }
 
+enum class input { line, cancelled, ended };
+
+// The terminal seam: line editing and a kept history through readline where
+// it exists; elsewhere (Windows, whose console edits lines itself) plain
+// lines from standard input and no history file.
+#if defined(ZELM_HAVE_READLINE)
+
 std::string historyFile()
 {
     const char* home = std::getenv("HOME");
@@ -34,13 +41,6 @@ std::string historyFile()
         return std::string();
     return std::string(home) + "/.panel_host_history";
 }
-
-enum class input { line, cancelled, ended };
-
-// The terminal seam: line editing and a kept history through readline where
-// it exists; elsewhere (Windows, whose console edits lines itself) plain
-// lines from standard input and no history file.
-#if defined(ZELM_HAVE_READLINE)
 
 // Readline's callback interface, so that Ctrl-C can end the wait for a
 // line without ending the program: SIGINT is blocked except while waiting
