@@ -15,7 +15,7 @@ foreach(required OBJDUMP BIN_DIR MODULE)
   endif()
 endforeach()
 
-set(system_dlls kernel32.dll msvcrt.dll user32.dll advapi32.dll shell32.dll ole32.dll ws2_32.dll)
+set(system_dlls kernel32.dll msvcrt.dll user32.dll advapi32.dll shell32.dll ole32.dll ws2_32.dll mswsock.dll)
 set(export_name load_zelm_client_script)
 
 file(GLOB binaries LIST_DIRECTORIES false ${BIN_DIR}/*.dll ${BIN_DIR}/*.exe)
