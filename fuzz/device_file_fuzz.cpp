@@ -8,11 +8,11 @@
 #include <memory>
 #include <string>
 
-#include "file_faults.h"
+#include "text/file_faults.h"
 #include "fuzz_input.h"
 #include "fuzz_support.h"
-#include "ini_file.h"
-#include "router_model.h"
+#include "facility/ini_file.h"
+#include "facility/router_model.h"
 #include "temp_installation.h"
 
 namespace {

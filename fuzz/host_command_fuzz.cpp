@@ -9,8 +9,8 @@
 #include <string_view>
 
 #include "fuzz_support.h"
-#include "host_command.h"
-#include "simulated_host.h"
+#include "facility/host_command.h"
+#include "facility/simulated_host.h"
 
 namespace {
 

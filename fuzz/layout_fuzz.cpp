@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "file_faults.h"
+#include "text/file_faults.h"
 #include "fuzz_support.h"
-#include "panel_model.h"
+#include "facility/panel_model.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "scenario_parser.h"
-#include "terminal_text.h"
+#include "scenario/scenario_parser.h"
+#include "text/terminal_text.h"
 
 namespace {
 

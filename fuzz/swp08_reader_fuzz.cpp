@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "swp08_codec.h"
+#include "routers/swp08_codec.h"
 
 namespace {
 

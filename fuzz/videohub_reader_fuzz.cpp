@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "videohub_codec.h"
+#include "routers/videohub_codec.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include <random>
 #include <string>
 
-#include "options.h"
+#include "app/options.h"
 #include "soak_run.h"
 
 namespace {

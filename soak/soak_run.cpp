@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "router_model.h"
-#include "scenario_parser.h"
-#include "scenario_runner.h"
+#include "facility/router_model.h"
+#include "scenario/scenario_parser.h"
+#include "scenario/scenario_runner.h"
 #include "temp_installation.h"
-#include "transcript.h"
+#include "text/transcript.h"
 
 namespace {
 

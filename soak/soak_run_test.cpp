@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "options.h"
+#include "app/options.h"
 
 namespace {
 

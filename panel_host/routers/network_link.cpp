@@ -1,4 +1,4 @@
-#include "network_link.h"
+#include "routers/network_link.h"
 
 #include <algorithm>
 

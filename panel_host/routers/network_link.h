@@ -31,9 +31,9 @@
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/steady_timer.hpp>
 
-#include "event_loop.h"
-#include "router_link.h"
-#include "router_model.h"
+#include "loop/event_loop.h"
+#include "facility/router_link.h"
+#include "facility/router_model.h"
 
 struct link_timing {
     std::chrono::milliseconds ack{1000};     // for the router's ACK of a request

@@ -1,16 +1,9 @@
-#include "router_setup.h"
+#include "routers/router_setup.h"
 
-#include <cstdio>
-#include <filesystem>
-#include <ostream>
-
-#include "host_command.h"
-#include "ini_file.h"
-#include "router_model.h"
-#include "scenario_runner.h"
-#include "simulated_host.h"
-#include "swp08_link.h"
-#include "videohub_link.h"
+#include "facility/host_command.h"
+#include "facility/router_model.h"
+#include "routers/swp08_link.h"
+#include "routers/videohub_link.h"
 
 namespace {
 
@@ -105,23 +98,17 @@ bool readRouterOverride(const std::string& text, int& device, router_choice& cho
     return true;
 }
 
-bool router_links::setUp(const std::string& systemDir, router_model& routers, simulated_host& host,
+bool router_links::setUp(router_model& routers, router_reports& reports, const link_sink& sink,
                          const std::vector<std::string>& overrides, std::string& error)
 {
     std::map<int, router_choice> choices;
     for (const auto& entry : routers.devices()) {
         if (!entry.second.isRouter())
             continue;
-        char file[32];
-        std::snprintf(file, sizeof file, "dev_%03d.ini", entry.first);
-        std::string path = (std::filesystem::path(systemDir) / file).string();
-        ini_file ini;
+        const device_link_keys& keys = entry.second.linkKeys();
         router_choice choice;
-        if (ini.load(path) &&
-            !readRouterChoice(ini.value("Device", "Protocol"), ini.value("Device", "Address"),
-                              ini.value("Device", "Matrix"), ini.value("Device", "Level"),
-                              ini.value("Device", "Offset"), choice, error)) {
-            error.insert(0, path + ": [Device] ");
+        if (!readRouterChoice(keys.protocol, keys.address, keys.matrix, keys.level, keys.offset, choice, error)) {
+            error.insert(0, keys.file + ": [Device] ");
             return false;
         }
         choices[entry.first] = choice;
@@ -146,41 +133,40 @@ bool router_links::setUp(const std::string& systemDir, router_model& routers, si
         device_model& device = *routers.device(entry.first);
         std::unique_ptr<network_link> link;
         if (choice.protocol == "swp08")
-            link = std::make_unique<swp08_link>(loop_, device, host, choice.address, choice.offset, timing_,
+            link = std::make_unique<swp08_link>(loop_, device, reports, choice.address, choice.offset, timing_,
                                                 choice.matrix, choice.level);
         else if (choice.protocol == "videohub")
-            link = std::make_unique<videohub_link>(loop_, device, host, choice.address, choice.offset, timing_);
+            link = std::make_unique<videohub_link>(loop_, device, reports, choice.address, choice.offset, timing_);
         else
             continue;
         links_[entry.first] = link.get();
-        host.setLink(entry.first, std::move(link));
+        sink(entry.first, std::move(link));
     }
     return true;
 }
 
-void router_links::connectAll(std::ostream& out)
+std::vector<std::string> router_links::connectAll()
 {
     for (auto& entry : links_)
         entry.second->start();
+    std::vector<std::string> lines;
     for (auto& entry : links_) {
         bool up = entry.second->waitForFirstAttempt();
-        out << "            router " << entry.first << ": " << entry.second->describe()
-            << (up ? ", connected" : ", not reachable: offline until it answers") << "\n";
+        lines.push_back("router " + std::to_string(entry.first) + ": " + entry.second->describe() +
+                        (up ? ", connected" : ", not reachable: offline until it answers"));
     }
+    return lines;
 }
 
-void router_links::attach(scenario_runner& runner)
-{
-    runner.setBetweenSteps([this, &runner] { betweenSteps(runner); });
-}
-
-void router_links::betweenSteps(scenario_runner& runner)
+std::vector<name_change> router_links::settle()
 {
     loop_.poll();
     for (auto& entry : links_)
         if (!entry.second->settled())
             entry.second->waitSettled();
+    std::vector<name_change> changes;
     for (auto& entry : links_)
-        for (const auto& change : entry.second->takeNameChanges())
-            runner.nameChanged(change.device, change.database, change.index, change.name);
+        for (auto& change : entry.second->takeNameChanges())
+            changes.push_back(std::move(change));
+    return changes;
 }

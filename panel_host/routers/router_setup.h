@@ -14,18 +14,16 @@
 // overrides the file (its Offset= still holds).
 #pragma once
 
-#include <iosfwd>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "event_loop.h"
-#include "network_link.h"
+#include "loop/event_loop.h"
+#include "routers/network_link.h"
 
 class router_model;
-class simulated_host;
-class scenario_runner;
 
 struct router_choice {
     std::string protocol = "simulated";
@@ -41,22 +39,27 @@ bool readRouterChoice(const std::string& protocol, const std::string& address, c
 // Reads "31=swp08:127.0.0.1:9000[:0:0]" over `choice`.
 bool readRouterOverride(const std::string& text, int& device, router_choice& choice, std::string& error);
 
+// Takes the link made for a device; the host (facility/simulated_host.h)
+// routes that device's "RC" and "RP" through it from then on.
+using link_sink = std::function<void(int device, std::unique_ptr<router_link> link)>;
+
 class router_links {
 public:
     explicit router_links(event_loop& loop, link_timing timing = link_timing()) : loop_(loop), timing_(timing) {}
 
-    // Reads the choice of every router device from `systemDir`, applies the
-    // overrides and gives the host a link for each real router. False, with
-    // `error` naming the file or the option, for a bad choice.
-    bool setUp(const std::string& systemDir, router_model& routers, simulated_host& host,
+    // Reads the choice of every router device (its [Device] keys as the
+    // device model kept them), applies the overrides and hands `sink` a
+    // link for each real router; what the routers report goes to
+    // `reports`. False, with `error` naming the file or the option, for a
+    // bad choice.
+    bool setUp(router_model& routers, router_reports& reports, const link_sink& sink,
                const std::vector<std::string>& overrides, std::string& error);
     // Connects every link and waits (bounded) for the first attempts; one
-    // line per link on `out`.
-    void connectAll(std::ostream& out);
-    // Before every step the runner polls the loop, waits (bounded) for
-    // answers still due, and delivers the name changes reported meanwhile.
-    void attach(scenario_runner& runner);
-    void betweenSteps(scenario_runner& runner);
+    // line per link.
+    std::vector<std::string> connectAll();
+    // Before every step: polls the loop, waits (bounded) for answers still
+    // due, and returns the name changes reported meanwhile.
+    std::vector<name_change> settle();
 
     std::size_t size() const { return links_.size(); }
 

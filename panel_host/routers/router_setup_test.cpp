@@ -1,4 +1,4 @@
-#include "router_setup.h"
+#include "routers/router_setup.h"
 
 #include <gtest/gtest.h>
 

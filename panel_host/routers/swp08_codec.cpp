@@ -1,4 +1,4 @@
-#include "swp08_codec.h"
+#include "routers/swp08_codec.h"
 
 #include <cstdio>
 

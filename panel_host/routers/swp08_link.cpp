@@ -1,4 +1,4 @@
-#include "swp08_link.h"
+#include "routers/swp08_link.h"
 
 swp08_link::swp08_link(event_loop& loop, device_model& device, router_reports& reports, link_address address,
                        int offset, link_timing timing, int matrix, int level)

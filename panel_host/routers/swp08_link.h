@@ -13,8 +13,8 @@
 // extended commands, no names (they come from the device file).
 #pragma once
 
-#include "network_link.h"
-#include "swp08_codec.h"
+#include "routers/network_link.h"
+#include "routers/swp08_codec.h"
 
 class swp08_link final : public network_link {
 public:

@@ -1,4 +1,4 @@
-#include "videohub_codec.h"
+#include "routers/videohub_codec.h"
 
 namespace videohub {
 

@@ -1,4 +1,4 @@
-#include "videohub_link.h"
+#include "routers/videohub_link.h"
 
 #include <set>
 

@@ -14,8 +14,8 @@
 // frame buffers or locks of our own; an empty label reads as no name.
 #pragma once
 
-#include "network_link.h"
-#include "videohub_codec.h"
+#include "routers/network_link.h"
+#include "routers/videohub_codec.h"
 
 class videohub_link final : public network_link {
 public:

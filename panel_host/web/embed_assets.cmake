@@ -16,7 +16,7 @@ foreach(file ${FILES})
   math(EXPR index "${index} + 1")
 endforeach()
 file(WRITE ${OUTPUT}.new "// Generated from panel_host/web/assets by embed_assets.cmake; do not edit.
-#include \"page_assets.h\"
+#include \"web/page_assets.h\"
 
 namespace {
 ${arrays}

@@ -1,4 +1,4 @@
-#include "json_text.h"
+#include "web/json_text.h"
 
 #include <cmath>
 #include <cstdio>

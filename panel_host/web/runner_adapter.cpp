@@ -1,15 +1,15 @@
-#include "runner_adapter.h"
+#include "web/runner_adapter.h"
 
 #include <fstream>
 #include <sstream>
 #include <string_view>
 
-#include "json_text.h"
-#include "router_model.h"
-#include "scenario_parser.h"
-#include "scenario_runner.h"
-#include "session_recorder.h"
-#include "transcript.h"
+#include "web/json_text.h"
+#include "facility/router_model.h"
+#include "scenario/scenario_parser.h"
+#include "scenario/scenario_runner.h"
+#include "scenario/session_recorder.h"
+#include "text/transcript.h"
 
 namespace {
 

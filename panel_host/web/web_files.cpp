@@ -1,4 +1,4 @@
-#include "web_files.h"
+#include "web/web_files.h"
 
 #include <algorithm>
 #include <cctype>
@@ -6,8 +6,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "ini_file.h"
-#include "json_text.h"
+#include "facility/ini_file.h"
+#include "web/json_text.h"
 
 namespace fs = std::filesystem;
 

@@ -9,16 +9,15 @@
 #include <fstream>
 #include <sstream>
 
-#include "json_text.h"
-#include "output_tap.h"
-#include "router_model.h"
-#include "runner_adapter.h"
-#include "scenario_parser.h"
-#include "scenario_runner.h"
-#include "session_recorder.h"
+#include "web/json_text.h"
+#include "facility/router_model.h"
+#include "web/runner_adapter.h"
+#include "scenario/scenario_parser.h"
+#include "scenario/scenario_runner.h"
+#include "scenario/session_recorder.h"
 #include "temp_installation.h"
-#include "web_files.h"
-#include "web_view.h"
+#include "web/web_files.h"
+#include "web/web_view.h"
 
 namespace fs = std::filesystem;
 
@@ -130,19 +129,6 @@ TEST(Json, QuotesControlCharactersAndBadUtf8)
     EXPECT_EQ(out.text(), "{\"a\":[1,\"x\",null],\"b\":true}");
 }
 
-TEST(OutputTap, PassesEverythingOnAndKeepsACopyWithoutColours)
-{
-    std::ostringstream terminal;
-    {
-        output_tap tap(terminal);
-        terminal << "\x1b[1mTake\x1b[0m armed\n";
-        EXPECT_EQ(tap.take(), "Take armed\n");
-        EXPECT_TRUE(tap.empty());
-    }
-    terminal << "after";
-    EXPECT_EQ(terminal.str(), "\x1b[1mTake\x1b[0m armed\nafter");
-}
-
 #if defined(_WIN32)
 const char* const suffix = ".dll";
 #else
@@ -155,7 +141,7 @@ class Adapter : public ::testing::Test {
 protected:
     Adapter() : out(text, transcript_style{1, false, false})
     {
-        std::string source = PANEL_HOST_SOURCE_DIR;
+        std::string source = ZELM_SOURCE_DIR;
         setEnvironmentVariable("QV_ROOT", source + "/examples/installation");
         setEnvironmentVariable("QV_SYSTEM", "SYS");
         std::string error;
@@ -263,7 +249,7 @@ TEST_F(Adapter, TwoComponentsRecordedReplayToTheSameState)
     // A fresh facility and runner replay it with every expectation met.
     routers = router_model();
     std::string error;
-    ASSERT_TRUE(routers.load(std::string(PANEL_HOST_SOURCE_DIR) + "/examples/installation/SYS/config/system", error));
+    ASSERT_TRUE(routers.load(std::string(ZELM_SOURCE_DIR) + "/examples/installation/SYS/config/system", error));
     std::size_t failuresBefore = out.failureCount();
     auto runner = start();
     parsed_scenario parsed = parseScenario(scenario, "recorded.scn");

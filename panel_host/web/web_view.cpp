@@ -1,4 +1,4 @@
-#include "web_view.h"
+#include "web/web_view.h"
 
 #include <algorithm>
 #include <chrono>
@@ -20,18 +20,16 @@
 #include <boost/beast/http.hpp>
 #include <boost/beast/websocket.hpp>
 
-#include "event_loop.h"
-#include "json_text.h"
-#include "options.h"
-#include "output_tap.h"
-#include "page_assets.h"
-#include "router_model.h"
-#include "runner_adapter.h"
-#include "scenario_parser.h"
-#include "scenario_runner.h"
-#include "session_recorder.h"
-#include "transcript.h"
-#include "web_files.h"
+#include "loop/event_loop.h"
+#include "web/json_text.h"
+#include "web/page_assets.h"
+#include "facility/router_model.h"
+#include "web/runner_adapter.h"
+#include "scenario/scenario_parser.h"
+#include "scenario/scenario_runner.h"
+#include "scenario/session_recorder.h"
+#include "text/transcript.h"
+#include "web/web_files.h"
 
 namespace fs = std::filesystem;
 namespace net = boost::asio;
@@ -126,21 +124,20 @@ private:
 
 class web_server {
 public:
-    web_server(const host_options& options, scenario_runner& runner, router_model& routers, transcript& out,
+    web_server(const web_settings& settings, scenario_runner& runner, router_model& routers, transcript& out,
                session_recorder& session, event_loop& loop)
-        : options_(options), out_(out), loop_(loop), adapter_(runner, routers, out, session),
+        : options_(settings), out_(out), loop_(loop), adapter_(runner, routers, out, session),
           acceptor_(loop.context()), ticker_(loop.context()), signals_(loop.context(), SIGINT, SIGTERM)
     {
-        fs::path root = fs::absolute(options.installation);
-        imageFolders_ = {options.layouts, root.string(), (root / options.system).string()};
+        imageFolders_ = settings.imageFolders;
         std::vector<std::string> problems;
-        styles_ = stylesJson(readStyles((root / options.system / "config" / "panel_styles.ini").string(), problems));
+        styles_ = stylesJson(readStyles(settings.stylesFile, problems));
         for (const auto& problem : problems)
             out_.warning("styles: " + problem);
     }
 
     bool listen(const std::string& address, unsigned short port, std::string& error);
-    int serve(output_tap& tap);
+    int serve(plain_text_sink& page);
 
     // For the sessions.
     response handle(const request& req);
@@ -164,11 +161,11 @@ private:
     std::string clockMessage() const;
     void broadcast(const std::string& message);
 
-    const host_options& options_;
+    const web_settings& options_;
     transcript& out_;
     event_loop& loop_;
     runner_adapter adapter_;
-    output_tap* tap_ = nullptr;
+    plain_text_sink* page_ = nullptr;
     tcp::acceptor acceptor_;
     net::steady_timer ticker_;
     net::signal_set signals_;
@@ -413,7 +410,7 @@ void web_server::broadcast(const std::string& message)
 std::string web_server::publish(bool stateChanged)
 {
     out_.flush();
-    std::string text = tap_->take();
+    std::string text = page_->take();
     if (!text.empty()) {
         history_ += text;
         if (history_.size() > historyBytes) {
@@ -629,11 +626,12 @@ void web_server::stop()
             session->close();
 }
 
-int web_server::serve(output_tap& tap)
+int web_server::serve(plain_text_sink& page)
 {
-    tap_ = &tap;
-    history_ = tap.take();
-    std::cout << "panel_host: the browser view is at http://" << host_ << "/  (Ctrl-C ends)" << std::endl;
+    page_ = &page;
+    out_.block("panel_host: the browser view is at http://" + host_ + "/  (Ctrl-C ends)");
+    out_.flush();
+    history_ = page.take();
     publish(true);
     lastTick_ = lastClockReport_ = std::chrono::steady_clock::now();
     signals_.async_wait([this](beast::error_code ec, int) {
@@ -645,7 +643,7 @@ int web_server::serve(output_tap& tap)
     loop_.run();
     // The stopped sessions' handlers run once more to let go of their sockets.
     loop_.poll();
-    tap_ = nullptr;
+    page_ = nullptr;
     return 0;
 }
 
@@ -684,17 +682,25 @@ bool parseServeAddress(const std::string& text, std::string& address, unsigned s
     return true;
 }
 
-int serveWebView(const host_options& options, scenario_runner& runner, router_model& routers, transcript& out,
+int serveWebView(const web_settings& settings, scenario_runner& runner, router_model& routers, transcript& out,
                  session_recorder& session, event_loop& loop)
 {
     std::string address, error;
     unsigned short port = 0;
-    if (!parseServeAddress(options.serve, address, port, error)) {
+    if (!parseServeAddress(settings.serve, address, port, error)) {
         std::cerr << "panel_host: " << error << '\n';
         return 2;
     }
-    output_tap tap(std::cout);
-    web_server server(options, runner, routers, out, session, loop);
+    // The page's copy of the transcript: what the server and the scenario
+    // print from now on.
+    plain_text_sink page;
+    out.addSink(page);
+    struct detach {
+        transcript& from;
+        plain_text_sink& page;
+        ~detach() { from.removeSink(page); }
+    } detached{out, page};
+    web_server server(settings, runner, routers, out, session, loop);
     if (!server.listen(address, port, error)) {
         std::cerr << "panel_host: " << error << '\n';
         return 2;
@@ -703,5 +709,5 @@ int serveWebView(const host_options& options, scenario_runner& runner, router_mo
         std::cerr << "panel_host: " << error << '\n';
         return 2;
     }
-    return server.serve(tap);
+    return server.serve(page);
 }

@@ -8,23 +8,32 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class event_loop;
 class router_model;
 class scenario_runner;
 class session_recorder;
 class transcript;
-struct host_options;
+
+// What the browser view needs to know of the run.
+struct web_settings {
+    std::string serve;                      // [ADDRESS:]PORT
+    std::string scenario;                   // run first; empty: the component is created
+    std::string record;                     // the file the page's record button writes; empty: none
+    std::vector<std::string> imageFolders;  // where /images/NAME is looked for, in order
+    std::string stylesFile;                 // the installation's state-sheet styles
+};
 
 // "8080", "127.0.0.1:8080", "0.0.0.0:8080", "[::1]:8080"; port 0 lets the
 // system choose. False, with `error`, for anything else.
 bool parseServeAddress(const std::string& text, std::string& address, unsigned short& port, std::string& error);
 
-// Serves until SIGINT or SIGTERM. Runs the scenario file of `options`
+// Serves until SIGINT or SIGTERM. Runs the scenario file of `settings`
 // first (or creates the component when there is none), prints the URL, and
 // returns 0 when served, 2 when the address is bad or cannot be listened on
 // or the scenario cannot run (with the message printed). Every line runs
 // through `session`, whose recording the page's record button shows and
 // writes to the --record file; the caller writes it once more at the end.
-int serveWebView(const host_options& options, scenario_runner& runner, router_model& routers, transcript& out,
+int serveWebView(const web_settings& settings, scenario_runner& runner, router_model& routers, transcript& out,
                  session_recorder& session, event_loop& loop);

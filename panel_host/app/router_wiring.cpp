@@ -1,0 +1,22 @@
+#include "app/router_wiring.h"
+
+#include <memory>
+#include <utility>
+
+#include "facility/simulated_host.h"
+#include "scenario/scenario_runner.h"
+
+bool wireRouterLinks(router_links& links, router_model& routers, scenario_runner& runner,
+                     const std::vector<std::string>& overrides, std::string& error)
+{
+    simulated_host& host = runner.host();
+    auto keep = [&host](int device, std::unique_ptr<router_link> link) { host.setLink(device, std::move(link)); };
+    if (!links.setUp(routers, host, keep, overrides, error))
+        return false;
+    if (links.size() > 0)
+        runner.setBetweenSteps([&links, &runner] {
+            for (const auto& change : links.settle())
+                runner.nameChanged(change.device, change.database, change.index, change.name);
+        });
+    return true;
+}

@@ -1,0 +1,145 @@
+#include "facility/event_record.h"
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "event_records.h"
+#include "zelm_client_callback.h"
+
+namespace {
+
+// Answers "RN" with a name and everything else with null; counts give-backs.
+class answering_link final : public zelm_host_link {
+public:
+    const char* send(const char* text, std::int32_t kind) override
+    {
+        if (kind == zelmGiveBack) {
+            ++givenBack;
+            return nullptr;
+        }
+        return std::strncmp(text, "RN", 2) == 0 ? name : nullptr;
+    }
+    char name[16] = "CAM \"1\"\n";
+    int givenBack = 0;
+};
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(path);
+    std::stringstream whole;
+    whole << in.rdbuf();
+    return whole.str();
+}
+
+TEST(EventRecord, WritesEveryEventCommandAnswerAndGiveBack)
+{
+    const std::string path = ::testing::TempDir() + "event_record_test.rec";
+    answering_link host;
+    char returnedText[] = "srcpkg=1";
+    {
+        event_recorder recorder(host, path);
+        ASSERT_TRUE(recorder.ok());
+        zelm_host_link& link = recorder;
+
+        recorder.create("/layouts");
+        link.send("PS '1' '/layouts/TessalyQ.zelm_ui'", zelmSendCommand);
+        recorder.created(true);
+
+        revertiveRecord revertive{31, 0, 3, 5};
+        recorder.event(reinterpret_cast<std::intptr_t>(&revertive), zelmEventRevertive);
+        const char* name = link.send("RN 31 0 5", zelmSendCommand);
+        link.send(name, zelmGiveBack);
+        link.send(nullptr, zelmGiveBack);
+        link.send("stray", zelmGiveBack);
+        recorder.returned(nullptr);
+
+        commandText text("alarm.a.b=2.5=x");
+        buttonRecord button{0, 7, "1", "ActionAll", &text};
+        recorder.event(reinterpret_cast<std::intptr_t>(&button), zelmEventButton);
+        recorder.returned(nullptr);
+        commandText none(nullptr);
+        buttonRecord plain{0, 0, "1", "Take", &none};
+        recorder.event(reinterpret_cast<std::intptr_t>(&plain), zelmEventButton);
+        link.send("odd", 9);
+        recorder.returned(nullptr);
+
+        recorder.event(reinterpret_cast<std::intptr_t>("return=srcpkg"), zelmEventParameter);
+        recorder.returned(returnedText);
+        recorder.event(reinterpret_cast<std::intptr_t>(returnedText), zelmEventRelease);
+        recorder.returned(nullptr);
+
+        recorder.event(-3, zelmEventTimer);
+        recorder.returned(nullptr);
+
+        const char newName[] = "VTR\t2";
+        std::vector<char> storage(offsetof(databaseRecord, name) + sizeof newName);
+        auto* database = reinterpret_cast<databaseRecord*>(storage.data());
+        database->device = 31;
+        database->database = 0;
+        database->index = 2;
+        database->reserved = 4;
+        std::memcpy(storage.data() + offsetof(databaseRecord, name), newName, sizeof newName);
+        recorder.event(reinterpret_cast<std::intptr_t>(database), zelmEventDatabaseChange);
+        recorder.returned(nullptr);
+
+        recorder.event(42, 9);
+        recorder.returned(nullptr);
+        recorder.destroy();
+        link.send("AS", zelmSendCommand);
+    }
+    EXPECT_EQ(host.givenBack, 3);
+    EXPECT_EQ(readFile(path),
+              "zelm-event-record 1\n"
+              "event 1 create \"/layouts\"\n"
+              "sent \"PS '1' '/layouts/TessalyQ.zelm_ui'\"\n"
+              "answer null\n"
+              "returned component\n"
+              "event 2 revertive 31 0 3 5\n"
+              "sent \"RN 31 0 5\"\n"
+              "answer \"CAM \\\"1\\\"\\n\"\n"
+              "give-back 2\n"
+              "give-back null\n"
+              "give-back foreign\n"
+              "returned null\n"
+              "event 3 button 0 7 \"1\" \"ActionAll\" \"alarm.a.b=2.5=x\"\n"
+              "returned null\n"
+              "event 4 button 0 0 \"1\" \"Take\" null\n"
+              "send 9 \"odd\"\n"
+              "returned null\n"
+              "event 5 parameter \"return=srcpkg\"\n"
+              "returned \"srcpkg=1\"\n"
+              "event 6 release 5\n"
+              "returned null\n"
+              "event 7 timer -3\n"
+              "returned null\n"
+              "event 8 database 31 0 2 4 \"VTR\\t2\"\n"
+              "returned null\n"
+              "event 9 code 9 42\n"
+              "returned null\n"
+              "event 10 destroy\n"
+              "sent \"AS\"\n"
+              "answer null\n");
+    std::remove(path.c_str());
+}
+
+TEST(EventRecord, EscapesEveryByteAReaderCouldMistake)
+{
+    EXPECT_EQ(recordText(nullptr), "null");
+    EXPECT_EQ(recordText(""), "\"\"");
+    EXPECT_EQ(recordText("a\\b\"c\rd\x01\x7f" "e f"), "\"a\\\\b\\\"c\\rd\\x01\\x7fe f\"");
+}
+
+TEST(EventRecord, ReportsARecordItCannotWrite)
+{
+    answering_link host;
+    event_recorder recorder(host, ::testing::TempDir() + "no_such_folder/x.rec");
+    EXPECT_FALSE(recorder.ok());
+}
+
+}  // namespace

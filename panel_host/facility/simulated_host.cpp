@@ -1,0 +1,424 @@
+#include "facility/simulated_host.h"
+
+#include <cstring>
+#include <filesystem>
+
+#include "facility/host_command.h"
+#include "facility/simulated_router.h"
+
+std::string resolveLayoutPath(const std::string& file, const std::string& layoutDir)
+{
+    std::filesystem::path path(file);
+    if (path.is_absolute() || layoutDir.empty())
+        return file;
+    return (std::filesystem::path(layoutDir) / path).string();
+}
+
+simulated_host::simulated_host(panel_model& panels, router_model& routers, virtual_clock& clock, transcript& out,
+                               std::string layoutDir, int clockOwner)
+    : panels_(panels), routers_(routers), clock_(clock), out_(out), layoutDir_(std::move(layoutDir)),
+      clockOwner_(clockOwner)
+{
+}
+
+bool simulated_host::isRegistered(int device, int destination) const
+{
+    auto found = registrations_.find(device);
+    if (found == registrations_.end())
+        return false;
+    for (const auto& range : found->second)
+        if (destination >= range.first && destination <= range.second)
+            return true;
+    return false;
+}
+
+simulated_host::~simulated_host() = default;
+
+namespace {
+
+std::string quoteText(const std::string& text)
+{
+    std::string shown = "\"";
+    for (char c : text)
+        shown += c == '\n' ? std::string("\\n") : std::string(1, c);
+    return shown + "\"";
+}
+
+}  // namespace
+
+const char* simulated_host::send(const char* text, std::int32_t kind)
+{
+    if (kind == zelmGiveBack) {
+        giveBack(text);
+        return nullptr;
+    }
+    std::string line = text == nullptr ? std::string() : std::string(text);
+    if (kind != zelmSendCommand) {
+        problems_.push_back("send with unknown kind " + std::to_string(kind) + ": " + quoteText(line));
+        out_.warning("send with unknown kind " + std::to_string(kind));
+        return nullptr;
+    }
+    sent_.push_back(line);
+    std::vector<remark> gathered;
+    remarks_ = &gathered;
+    const char* result = handle(line);
+    reportFaults();
+    remarks_ = nullptr;
+    std::string answerNote;
+    host_command parsed = parseHostCommand(line);
+    if (parsed.ok() && (parsed.word == "TG" || parsed.word == "RN" || parsed.word == "XI" || parsed.word == "PS"))
+        answerNote = result == nullptr ? "null" : quoteText(result);
+    out_.command(line, answerNote);
+    for (const auto& entry : gathered) {
+        if (entry.warning)
+            out_.warning(entry.text);
+        else
+            out_.note(entry.text);
+    }
+    return result;
+}
+
+bool simulated_host::numbers(const std::string& command, const std::vector<std::string>& args, std::size_t count,
+                             int* out)
+{
+    for (std::size_t i = 0; i < count; ++i)
+        if (!readInt32(args[i], out[i])) {
+            problems_.push_back(command + ": \"" + args[i] + "\" is not a number");
+            warn(command + ": \"" + args[i] + "\" is not a number; command ignored");
+            return false;
+        }
+    return true;
+}
+
+bool simulated_host::deviceFor(const std::string& command, int number, device_model*& device, bool needRouter)
+{
+    device = routers_.device(number);
+    if (device == nullptr) {
+        warn(command + ": the installation has no device " + std::to_string(number));
+        return false;
+    }
+    if (needRouter && !device->isRouter()) {
+        warn(command + ": device " + std::to_string(number) + " (" + device->name() + ") is not a router");
+        return false;
+    }
+    if (!device->online()) {
+        note("device " + std::to_string(number) + " is offline: " + command +
+             (command == "RN" ? " goes unanswered" : " is ignored"));
+        return false;
+    }
+    return true;
+}
+
+const char* simulated_host::handle(const std::string& line)
+{
+    host_command command = parseHostCommand(line);
+    if (!command.ok()) {
+        problems_.push_back("malformed command " + quoteText(line) + ": " + command.error);
+        warn("malformed command: " + command.error);
+        return nullptr;
+    }
+    const std::string& word = command.word;
+    const auto& args = command.args;
+    std::string problem;
+
+    if (word == "PS") {
+        std::string path = resolveLayoutPath(args[1], layoutDir_);
+        panel_layout layout;
+        std::string error;
+        if (!loadLayout(path, layout, error)) {
+            // The host answers null, as a real one would; but a run whose
+            // panel was never shown tests nothing, so it fails.
+            problems_.push_back("PS: cannot show panel '" + args[0] + "': " + error + " (see --layouts and --data)");
+            return nullptr;
+        }
+        note("panel '" + args[0] + "' shows " + (layout.name.empty() ? path : layout.name) + " (" +
+                std::to_string(layout.controls.size()) + " controls)");
+        panels_.show(args[0], std::move(layout));
+        shownAnswer_ = args[0];
+        return shownAnswer_.c_str();
+    }
+    if (word == "HN") {
+        notices_.push_back(args[0]);
+        return nullptr;
+    }
+    if (word == "TP") {
+        std::size_t equals = args[0].find('=');
+        if (equals == std::string::npos) {
+            warn("TP: '" + args[0] + "' is not property=value; nothing set");
+            return nullptr;
+        }
+        if (!panels_.setProperty(args[1], args[2], args[0].substr(0, equals), args[0].substr(equals + 1), problem))
+            warn("TP: " + problem);
+        return nullptr;
+    }
+    if (word == "TG") {
+        std::string answer;
+        if (!panels_.read(args[0], args[1], args[2], answer, problem)) {
+            warn("TG: " + problem);
+            return nullptr;
+        }
+        return handOut(answer, line);
+    }
+    if (word == "CE" || word == "CD") {
+        if (!panels_.setEnabled(args[0], args[1], word == "CE", problem))
+            warn(word + ": " + problem);
+        return nullptr;
+    }
+    if (word == "XI") {
+        std::vector<std::string> ids;
+        if (!panels_.list(args[0], args[1], ids, problem)) {
+            warn("XI: " + problem);
+            return nullptr;
+        }
+        if (ids.empty())
+            return nullptr;
+        std::string joined;
+        for (const auto& id : ids)
+            joined += (joined.empty() ? "" : ",") + id;
+        return handOut(joined, line);
+    }
+    if (word == "ET") {
+        int values[2] = {0, 0};
+        if (!numbers(word, args, args.size(), values))
+            return nullptr;
+        if (args.size() == 2 && values[1] > 0) {
+            clock_.startTimer(values[0], values[1], clockOwner_);
+        } else if (!clock_.stopTimer(values[0], clockOwner_)) {
+            note("timer " + std::to_string(values[0]) + " was not running");
+        }
+        return nullptr;
+    }
+    if (word == "AS")
+        return nullptr;
+
+    // Router commands: device first.
+    if (word == "RC") {
+        int values[3];
+        int flag = 0;
+        if (!numbers(word, args, 3, values))
+            return nullptr;
+        if (!readInt32(args[4], flag) || (flag != 0 && flag != 1)) {
+            problems_.push_back("RC: the flag \"" + args[4] + "\" is neither 0 nor 1");
+            warn("RC: the flag \"" + args[4] + "\" is neither 0 nor 1; command ignored");
+            return nullptr;
+        }
+        if (args[3].empty() || args[3][0] != ',')
+            warn("RC: the extra text '" + args[3] + "' does not start with a comma");
+        device_model* device = nullptr;
+        if (!deviceFor(word, values[0], device, true))
+            return nullptr;
+        std::string refusal = linkFor(*device).connect(values[1], values[2]);
+        if (!refusal.empty())
+            warn("RC: router " + std::to_string(values[0]) + " refuses source " + std::to_string(values[1]) +
+                 " to destination " + std::to_string(values[2]) + ": " + refusal);
+        return nullptr;
+    }
+    if (word == "RN") {
+        int values[3];
+        if (!numbers(word, args, 3, values))
+            return nullptr;
+        device_model* device = nullptr;
+        if (!deviceFor(word, values[0], device, false))
+            return nullptr;
+        auto name = device->name(values[1], values[2]);
+        if (!name)
+            return nullptr;
+        return handOut(*name, line);
+    }
+    if (word == "RP" || word == "RR") {
+        int values[3];
+        if (!numbers(word, args, 3, values))
+            return nullptr;
+        bool add = false;
+        if (args.size() == 4) {
+            if (args[3] == "ADD")
+                add = true;
+            else
+                warn("RR: '" + args[3] + "' is not 'ADD'; read as a plain registration");
+        }
+        device_model* device = nullptr;
+        if (!deviceFor(word, values[0], device, true))
+            return nullptr;
+        if (values[1] > values[2])
+            warn(word + ": empty range " + std::to_string(values[1]) + " to " + std::to_string(values[2]));
+        if (word == "RR") {
+            auto& ranges = registrations_[device->number()];
+            if (!add)
+                ranges.clear();
+            ranges.emplace_back(values[1], values[2]);
+            if (values[2] > device->destinations())
+                note("router " + std::to_string(values[0]) + " has only " +
+                        std::to_string(device->destinations()) + " destinations");
+            return nullptr;
+        }
+        linkFor(*device).poll(values[1], values[2]);
+        return nullptr;
+    }
+    if (word == "RU") {
+        int number = 0;
+        if (!numbers(word, args, 1, &number))
+            return nullptr;
+        device_model* device = nullptr;
+        if (!deviceFor(word, number, device, true))
+            return nullptr;
+        registrations_.erase(device->number());
+        return nullptr;
+    }
+    return nullptr;
+}
+
+void simulated_host::note(const std::string& text)
+{
+    if (remarks_ != nullptr)
+        remarks_->push_back({false, text});
+    else
+        out_.note(text);
+}
+
+void simulated_host::warn(const std::string& text)
+{
+    if (remarks_ != nullptr)
+        remarks_->push_back({true, text});
+    else
+        out_.warning(text);
+}
+
+const char* simulated_host::handOut(const std::string& text, const std::string& command)
+{
+    answer_block block;
+    block.text = std::make_unique<char[]>(text.size() + 1);
+    std::memcpy(block.text.get(), text.c_str(), text.size() + 1);
+    block.command = command;
+    block.serial = served_++;
+    const char* handed = block.text.get();
+    unreturned_.emplace(block.serial, handed);
+    answers_[handed] = std::move(block);
+    return handed;
+}
+
+void simulated_host::giveBack(const char* text)
+{
+    if (text == nullptr) {
+        out_.detail("null answer given back");
+        return;
+    }
+    auto found = answers_.find(text);
+    if (found != answers_.end()) {
+        answer_block& block = found->second;
+        if (block.givenBack) {
+            problems_.push_back("the answer to " + quoteText(block.command) + " was given back twice");
+            out_.warning("the answer to " + quoteText(block.command) + " was given back twice");
+        } else {
+            block.givenBack = true;
+            unreturned_.erase(block.serial);
+            out_.detail("answer to " + quoteText(block.command) + " given back");
+            givenBack_.push_back(text);
+            if (givenBack_.size() > keptGivenBack) {
+                answers_.erase(givenBack_.front());
+                givenBack_.pop_front();
+            }
+        }
+        return;
+    }
+    if (text == shownAnswer_.c_str()) {
+        problems_.push_back("the answer to PS was given back, though it is never to be");
+        out_.warning("the answer to PS was given back, though it is never to be");
+        return;
+    }
+    problems_.push_back("a text the host never handed out was given back");
+    out_.warning("a text the host never handed out was given back");
+}
+
+void simulated_host::reportChange(device_model& device, int destination)
+{
+    if (routeListener_)
+        routeListener_(device, destination);
+    else
+        deliverChange(device, destination);
+}
+
+void simulated_host::deliverChange(device_model& device, int destination)
+{
+    if (!device.online() || !isRegistered(device.number(), destination))
+        return;
+    queueRevertive(device.number(), destination, *device.crosspoint(destination));
+    if (remarks_ == nullptr)
+        reportFaults();
+}
+
+void simulated_host::reportPolled(device_model& device, int destination)
+{
+    if (auto source = device.crosspoint(destination))
+        queueRevertive(device.number(), destination, *source);
+}
+
+void simulated_host::reportLink(const device_model& device, const std::string& text, level how)
+{
+    std::string line = "router " + std::to_string(device.number()) + ": " + text;
+    if (how == level::warning)
+        warn(line);
+    else if (how == level::note)
+        note(line);
+    else
+        out_.detail(line);
+}
+
+void simulated_host::setLink(int device, std::unique_ptr<router_link> link)
+{
+    (*realLinks_)[device] = std::move(link);
+}
+
+router_link& simulated_host::linkFor(device_model& device)
+{
+    auto real = realLinks_->find(device.number());
+    if (real != realLinks_->end())
+        return *real->second;
+    auto& link = simulatedLinks_[device.number()];
+    if (!link)
+        link = std::make_unique<simulated_router>(device, *this);
+    return *link;
+}
+
+void simulated_host::queueRevertive(int device, int destination, int source)
+{
+    auto roll = [this] { return static_cast<int>((*random_)() % 100u); };
+    if (faults_->dropPercent > 0 && roll() < faults_->dropPercent) {
+        out_.detail("fault: revertive " + std::to_string(device) + "/" + std::to_string(destination) + " lost");
+        ++lost_;
+        return;
+    }
+    clock_.scheduleRevertive(faults_->delay, device, destination, source, clockOwner_);
+    if (faults_->duplicatePercent > 0 && roll() < faults_->duplicatePercent) {
+        out_.detail("fault: revertive " + std::to_string(device) + "/" + std::to_string(destination) +
+                    " duplicated");
+        ++duplicated_;
+        clock_.scheduleRevertive(faults_->delay, device, destination, source, clockOwner_);
+    }
+}
+
+void simulated_host::reportFaults()
+{
+    if (lost_ > 0)
+        note("fault: " + std::to_string(lost_) + (lost_ == 1 ? " revertive" : " revertives") + " lost");
+    if (duplicated_ > 0)
+        note("fault: " + std::to_string(duplicated_) + (duplicated_ == 1 ? " revertive" : " revertives") +
+             " will arrive twice");
+    lost_ = 0;
+    duplicated_ = 0;
+}
+
+std::vector<std::string> simulated_host::takeUnreturnedAnswers()
+{
+    std::vector<std::string> unreturned;
+    for (const auto& entry : unreturned_)
+        unreturned.push_back(answers_.at(entry.second).command);
+    unreturned_.clear();
+    return unreturned;
+}
+
+std::vector<std::string> simulated_host::takeProblems()
+{
+    std::vector<std::string> taken;
+    taken.swap(problems_);
+    return taken;
+}

@@ -1,0 +1,80 @@
+// virtual_clock: the simulator's time, in milliseconds from the start of a
+// run, and everything due on it: the host timers a component started with
+// "ET", revertives on their way from a router, and facility actions a
+// scenario scheduled ("after").
+//
+// Time passes only when the runner advances it; due items come out one at
+// a time in order of due time, items due at the same moment in the order
+// they were scheduled, timers before others at the same moment when the
+// timer was due first.
+//
+// Several components may share one clock: each has an owner number, and its
+// timers and the revertives on their way to it carry that number. Timer 1
+// of owner 0 and timer 1 of owner 2 are different timers. Owner 0 is the
+// default, so a single component never names one.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <utility>
+
+struct clock_item {
+    enum class kind { revertive, timer, action };
+    kind what = kind::revertive;
+    std::int64_t due = 0;
+    std::uint64_t order = 0;
+    // revertive
+    int device = 0, destination = 0, source = 0;
+    // timer
+    int timerId = 0;
+    // revertive and timer: the component it is for
+    int owner = 0;
+    // action: what the facility does then (a scenario's "after" line)
+    std::function<void()> action;
+};
+
+class virtual_clock {
+public:
+    std::int64_t now() const { return now_; }
+
+    // "ET id interval": (re)starts a periodic timer, first tick one interval
+    // from now. An interval of 0 or less stops it.
+    void startTimer(int id, int interval, int owner = 0);
+    // False when it was not running.
+    bool stopTimer(int id, int owner = 0);
+    bool timerRunning(int id, int owner = 0) const { return timers_.count({owner, id}) != 0; }
+    std::optional<int> timerInterval(int id, int owner = 0) const;
+    // The running timers of one owner, id -> interval, in order of id.
+    std::map<int, std::int64_t> timerIntervals(int owner = 0) const;
+
+    void scheduleRevertive(std::int64_t delay, int device, int destination, int source, int owner = 0);
+    void scheduleAction(std::int64_t delay, std::function<void()> action);
+
+    // The earliest item due at or before `limit`, with the clock moved to
+    // its due time; nullopt when none is (the clock stays). A timer comes
+    // out with its next tick already scheduled.
+    std::optional<clock_item> next(std::int64_t limit);
+    // Moves the clock forward to `to` (never back).
+    void advanceTo(std::int64_t to);
+    // Revertives still on their way.
+    std::size_t pending() const { return items_.size(); }
+    // Forgets revertives and actions (not timers), e.g. when the component
+    // goes away.
+    void dropPending() { items_.clear(); }
+    // Forgets the revertives on their way to one owner only.
+    void dropPendingFor(int owner);
+
+private:
+    struct timer {
+        std::int64_t next;
+        std::uint64_t order;
+    };
+    std::int64_t now_ = 0;
+    std::uint64_t order_ = 0;
+    // Keyed by (owner, id).
+    std::map<std::pair<int, int>, timer> timers_;
+    std::map<std::pair<int, int>, std::int64_t> intervals_;
+    std::multimap<std::pair<std::int64_t, std::uint64_t>, clock_item> items_;
+};

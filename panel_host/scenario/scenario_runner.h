@@ -1,0 +1,152 @@
+// scenario_runner: plays the host around one panel module. It loads the
+// module as the host does, creates the component through the export,
+// delivers every event through hostEvent, gives back each parameter answer
+// with code 5, runs the virtual clock, and checks a scenario's
+// expectations. Failures are reported through the transcript with the
+// scenario's file:line.
+//
+// A facility may hold several components of the module (take/undo
+// positions), each with a name, its own host link, panels, answers and
+// timers, all on the same routers and clock. A scenario that names none
+// has the one component "main", and its transcript reads as it always
+// did; once a second is named ("use B", "B: create"), events, pictures and
+// failures carry the component's name. A scenario that names a component
+// before any line addressed "main" renames it: "A: create", "B: create"
+// make two components, A and B.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "facility/event_record.h"
+#include "module_loader.h"
+#include "facility/panel_model.h"
+#include "scenario/panel_picture.h"
+#include "facility/router_model.h"
+#include "scenario/scenario_parser.h"
+#include "facility/simulated_host.h"
+#include "text/transcript.h"
+#include "facility/virtual_clock.h"
+
+struct runner_settings {
+    std::string modulePath;
+    std::string loadData;      // data text for the export
+    std::string layoutDir;     // where relative layout files are read from
+    bool picture = false;      // "show" draws the panel
+    bool stopOnFailure = false;
+    picture_style pictureStyle;
+    std::string recordPath;    // --record-events: the first component's event record is written here
+};
+
+// One component of the facility as the runner holds it.
+struct runner_component {
+    std::string name;  // "main" for the first
+    int clockOwner = 0;  // its timers and revertives on the shared clock
+    panel_model panels;
+    std::unique_ptr<simulated_host> host;
+    zelm_client_callback* object = nullptr;  // null before "create" and after "destroy"
+    std::string usedData;
+    std::optional<std::string> lastAnswer;
+};
+
+// What a view of the facility needs to know of one component.
+struct component_view {
+    std::string name;
+    bool exists = false;
+    const panel_model* panels = nullptr;
+    const std::optional<std::string>* lastAnswer = nullptr;  // its answer to the last parameter
+};
+
+class scenario_runner {
+public:
+    scenario_runner(runner_settings settings, router_model& routers, transcript& out);
+    ~scenario_runner();
+    scenario_runner(const scenario_runner&) = delete;
+    scenario_runner& operator=(const scenario_runner&) = delete;
+
+    // Opens the module. False, with `error`, when it cannot be loaded or
+    // lacks the export.
+    bool openModule(std::string& error);
+
+    // Runs one step. False when the run is to stop (a failure with
+    // stopOnFailure set).
+    bool run(const scenario_step& step);
+    // Ends the run: destroys a component that still exists and reports
+    // leftovers (unreturned answers, running timers).
+    void finish();
+
+    // Run before every step: real routers' links hand over what they
+    // reported (routers/router_setup.h); revertives it queued are delivered
+    // before the step.
+    void setBetweenSteps(std::function<void()> hook) { betweenSteps_ = std::move(hook); }
+    // A router reported a new name: delivered as "rename" would.
+    void nameChanged(int device, int database, int index, const std::string& name);
+
+    // The current component: the one lines without a name address.
+    bool componentExists() const { return current_->object != nullptr; }
+    simulated_host& host() { return *current_->host; }
+    virtual_clock& clock() { return clock_; }
+    const router_model& routers() const { return routers_; }
+    panel_model& panels() { return current_->panels; }
+    const std::optional<std::string>& lastAnswer() const { return current_->lastAnswer; }
+    const std::string& currentComponent() const { return current_->name; }
+    std::size_t failureCount() const { return out_.failureCount(); }
+    int expectationsChecked() const { return expectations_; }
+
+    // Every component declared so far, in order of declaration ("main" first).
+    std::vector<component_view> components() const;
+    // Crosspoints that components ("RC") or other controllers ("route")
+    // routed during the run, as (device, destination), in order.
+    const std::set<std::pair<int, int>>& routedCrosspoints() const { return routed_; }
+    // Lets virtual time pass as "wait" does, for a clock that follows the
+    // wall or a view's step button.
+    void passTime(std::int64_t milliseconds);
+
+private:
+    char* deliver(runner_component& to, std::intptr_t data, std::int32_t code);
+    void checkAfterEvent(runner_component& of);
+    runner_component* findComponent(const std::string& name);
+    bool recording(const runner_component& of) const { return recorder_ && &of == components_.front().get(); }
+    runner_component& declareComponent(const std::string& name);
+    runner_component* ownerOf(int clockOwner);
+    std::string label(const runner_component& of) const;
+    void routeChanged(device_model& device, int destination);
+    void settle();
+    void advance(std::int64_t milliseconds);
+    void handleItem(const clock_item& item);
+    bool requireComponent(const scenario_step& step);
+    void parameter(const std::string& text);
+    void runFacility(const scenario_step& step, bool scheduled);
+    void expect(const scenario_step& step);
+    void fail(const std::string& text);
+    std::string substitute(const std::string& line) const;
+    void create(const scenario_step& step);
+    void destroy();
+
+    runner_settings settings_;
+    router_model& routers_;
+    transcript& out_;
+    virtual_clock clock_;
+    module_loader loader_;
+    std::vector<std::unique_ptr<runner_component>> components_;
+    runner_component* current_ = nullptr;   // what lines without a name address
+    runner_component* target_ = nullptr;    // what the step being run addresses
+    runner_component* speaking_ = nullptr;  // whose name failures carry now
+    std::set<std::pair<int, int>> routed_;
+    bool firstUsed_ = false;  // a line addressed the first component ("main")
+    std::unique_ptr<event_recorder> recorder_;  // with --record-events: the first component's host link
+    std::string where_;  // file:line of the step being run
+    std::size_t failuresBefore_ = 0;
+    int expectations_ = 0;
+    std::function<void()> betweenSteps_;
+};
+
+// The lines of a whole-transcript comparison, expected against actual, as
+// a readable difference ("  = same", "  - expected only", "  + sent only").
+std::string describeDifference(const std::vector<std::string>& expected, const std::vector<std::string>& actual);
