@@ -1,11 +1,10 @@
 // panel_host: runs a panel module against a simulated host and facility,
-// from a scenario file, from standard input, or by hand at a prompt.
+// from a scenario file, from standard input, by hand at a prompt, or in the
+// browser.
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #if defined(_WIN32)
@@ -16,24 +15,32 @@
 #  include <unistd.h>
 #endif
 
-#include "facility/installation_check.h"
 #include "app/interactive.h"
-#include "loop/event_loop.h"
 #include "app/options.h"
-#include "facility/router_model.h"
 #include "app/router_wiring.h"
+#include "facility/installation_check.h"
+#include "facility/installation_paths.h"
+#include "facility/router_model.h"
+#include "loop/event_loop.h"
 #include "scenario/scenario_parser.h"
 #include "scenario/scenario_runner.h"
 #include "scenario/session_recorder.h"
+#include "text/file_text.h"
 #include "text/terminal_text.h"
 #include "text/transcript.h"
 #if defined(ZELM_HAVE_WEB_VIEW)
 #  include "web/web_view.h"
 #endif
 
-namespace fs = std::filesystem;
-
 namespace {
+
+// How this run takes its lines.
+struct run_mode {
+    bool serve = false;        // from the browser view, after the scenario file if any
+    bool interactive = false;  // typed at the prompt
+    std::string scenarioName;  // in messages: the file, "<stdin>"
+    std::string scenarioText;  // the file's (or standard input's) lines, read whole
+};
 
 void setVariable(const char* name, const std::string& value)
 {
@@ -44,44 +51,10 @@ void setVariable(const char* name, const std::string& value)
 #endif
 }
 
-bool readAll(std::istream& in, std::string& text)
+int fail(const std::string& message)
 {
-    std::vector<char> buffer(1 << 16);
-    while (in.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) || in.gcount() > 0)
-        text.append(buffer.data(), static_cast<std::size_t>(in.gcount()));
-    return !in.bad();
-}
-
-// Reads a scenario file, or standard input for "-", whole: it is checked
-// before anything runs and then read a second time, step by step, as it
-// runs, so it costs its text and one step, not a step object per line.
-bool readScenario(const std::string& file, std::string& text, std::string& error)
-{
-    if (file == "-") {
-        if (!readAll(std::cin, text)) {
-            error = "cannot read the scenario from standard input";
-            return false;
-        }
-        return true;
-    }
-    std::error_code failure;
-    if (fs::is_directory(file, failure)) {
-        error = "cannot read scenario file " + file + ": it is a folder";
-        return false;
-    }
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        error = "cannot read scenario file " + file;
-        return false;
-    }
-    const auto size = fs::file_size(file, failure);
-    if (!failure)
-        text.reserve(static_cast<std::size_t>(size));
-    if (!readAll(in, text)) {
-        error = "cannot read scenario file " + file + ": read error";
-        return false;
-    }
-    return true;
+    std::cerr << "panel_host: " << terminalSafe(message) << '\n';
+    return 2;
 }
 
 bool useColor(const std::string& choice)
@@ -93,6 +66,140 @@ bool useColor(const std::string& choice)
     const char* term = std::getenv("TERM");
     return isatty(fileno(stdout)) && std::getenv("NO_COLOR") == nullptr && term != nullptr &&
            std::string(term) != "dumb";
+}
+
+// --check reads standard input even from a terminal: it checks, and never
+// opens the prompt. --serve runs the scenario file, if any, and then takes
+// its steps from the page.
+run_mode chooseMode(host_options& options)
+{
+    run_mode mode;
+    mode.serve = !options.serve.empty();
+    mode.interactive = options.scenario.empty() && isatty(fileno(stdin)) && !options.check && !mode.serve;
+    if (options.scenario.empty() && !mode.interactive && !mode.serve) {
+        options.scenario = "-";
+        if (isatty(fileno(stdin)))
+            std::cerr << "panel_host: --check: reading scenario lines from the terminal; end them with Ctrl-D\n";
+    }
+    mode.scenarioName = options.scenario == "-" ? "<stdin>" : options.scenario;
+    return mode;
+}
+
+// The scenario is checked whole before anything runs, so that a bad line
+// stops the run before the component sees a single event. -1 to go on,
+// else the exit status.
+int readAndCheckScenario(const host_options& options, run_mode& mode)
+{
+    if (mode.interactive || options.scenario.empty())
+        return -1;
+    std::string error;
+    if (options.scenario == "-") {
+        if (!readWholeStream(std::cin, mode.scenarioText))
+            return fail("cannot read the scenario from standard input");
+    } else if (!readWholeFile(options.scenario, mode.scenarioText, error, "scenario file")) {
+        return fail(error);
+    }
+    std::vector<scenario_error> errors = checkScenario(mode.scenarioText, mode.scenarioName);
+    for (const auto& bad : errors)
+        std::cerr << terminalSafe(bad.where() + ": " + bad.message) << '\n';
+    if (!errors.empty())
+        return 2;
+    return options.check ? 0 : -1;
+}
+
+bool readDelay(const host_options& options, std::int64_t& delay)
+{
+    if (!readTime(options.revertiveDelay, delay)) {
+        std::cerr << "panel_host: --revertive-delay: \"" << shortened(options.revertiveDelay)
+                  << "\" is not a time such as 500, 500ms or 2s\n";
+        return false;
+    }
+    if (delay > longestTime) {
+        std::cerr << "panel_host: --revertive-delay: at most " << longestTime / 1000 << "s\n";
+        return false;
+    }
+    return true;
+}
+
+// Every installation file and layout is checked before anything runs. -1
+// to go on, else the exit status.
+int loadInstallation(const host_options& options, const installation_paths& paths, router_model& routers)
+{
+    std::error_code failure;
+    if (!std::filesystem::is_directory(paths.config, failure)) {
+        std::cerr << "panel_host: missing installation: " << terminalSafe(paths.config)
+                  << " is not a folder (see --installation and --system)\n";
+        return 2;
+    }
+    if (!acceptInstallation(checkInstallation(paths.config, options.layouts, routers), options.strict, std::cerr))
+        return 2;
+    for (int device : options.offline) {
+        device_model* found = routers.device(device);
+        if (found == nullptr) {
+            std::cerr << "panel_host: --offline: the installation has no device " << device << '\n';
+            return 2;
+        }
+        found->setOnline(false);
+    }
+    // The module's own lookups read the installation through these.
+    setVariable("QV_ROOT", paths.root);
+    setVariable("QV_SYSTEM", options.system);
+    return -1;
+}
+
+transcript_style styleFor(const host_options& options)
+{
+    transcript_style style;
+    style.verbosity = options.quiet ? 0 : options.verbose ? 2 : 1;
+    style.color = useColor(options.color);
+    style.unicode = !options.ascii;
+    style.strict = options.strict;
+    return style;
+}
+
+runner_settings settingsFor(const host_options& options, const run_mode& mode, const transcript_style& style)
+{
+    runner_settings settings;
+    settings.modulePath = options.module;
+    settings.loadData = options.data;
+    settings.layoutDir = options.layouts;
+    settings.picture = options.picture || mode.interactive;
+    settings.stopOnFailure = options.stopOnFailure;
+    settings.recordPath = options.recordEvents;
+    settings.pictureStyle.unicode = style.unicode;
+    settings.pictureStyle.color = style.color;
+    return settings;
+}
+
+void applyFaults(scenario_runner& runner, const host_options& options, std::int64_t delay)
+{
+    runner.host().faults().delay = delay;
+    runner.host().faults().dropPercent = options.drop;
+    runner.host().faults().duplicatePercent = options.duplicate;
+    runner.host().seed(options.seed);
+}
+
+void printHeader(transcript& out, const host_options& options, const installation_paths& paths,
+                 const router_model& routers)
+{
+    if (out.style().verbosity >= 1)
+        out.block(out.paint("panel_host", ansi::bold) + "  module " + terminalSafe(options.module) + "\n" +
+                  "            installation " + terminalSafe(paths.root) + " (system " +
+                  terminalSafe(options.system) + ", " + std::to_string(routers.devices().size()) + " devices)\n" +
+                  "            layouts " + terminalSafe(options.layouts) + "\n");
+}
+
+// Connects the links to real routers, one line each after what they said
+// while connecting.
+void connectLinks(transcript& out, router_links& links)
+{
+    if (links.size() == 0)
+        return;
+    std::string lines;
+    for (const auto& line : links.connectAll())
+        lines += "            " + line + "\n";
+    if (out.style().verbosity >= 1)
+        out.block(lines);
 }
 
 // Faults given on the command line open the recording, so that the replay
@@ -112,190 +219,28 @@ void recordStartingFaults(const host_options& options, session_recorder& session
         session.recordLine("fault offline " + std::to_string(device));
 }
 
-}  // namespace
-
-namespace {
-
-int runHost(int argc, char** argv)
+int serve(const host_options& options, const installation_paths& paths, scenario_runner& runner,
+          router_model& routers, transcript& out, session_recorder& session, event_loop& loop)
 {
-    host_options options;
-    int status = parseOptions(argc, argv, options);
-    if (status >= 0)
-        return status;
-    applyDefaults(options, executableDirectory(argc > 0 ? argv[0] : nullptr));
-
-    // --check reads standard input even from a terminal: it checks, and
-    // never opens the prompt. --serve runs the scenario file, if any, and
-    // then takes its steps from the page.
-    bool serve = !options.serve.empty();
-    bool interactive = options.scenario.empty() && isatty(fileno(stdin)) && !options.check && !serve;
-    if (options.scenario.empty() && !interactive && !serve) {
-        options.scenario = "-";
-        if (isatty(fileno(stdin)))
-            std::cerr << "panel_host: --check: reading scenario lines from the terminal; end them with Ctrl-D\n";
-    }
-
-    // The scenario is checked whole before anything runs, so that a bad
-    // line stops the run before the component sees a single event.
-    std::string scenarioText;
-    const std::string scenarioName = options.scenario == "-" ? "<stdin>" : options.scenario;
-    if (!interactive && !options.scenario.empty()) {
-        std::string error;
-        if (!readScenario(options.scenario, scenarioText, error)) {
-            std::cerr << "panel_host: " << terminalSafe(error) << '\n';
-            return 2;
-        }
-        std::vector<scenario_error> errors = checkScenario(scenarioText, scenarioName);
-        for (const auto& bad : errors)
-            std::cerr << terminalSafe(bad.where() + ": " + bad.message) << '\n';
-        if (!errors.empty())
-            return 2;
-        if (options.check)
-            return 0;
-    }
-
-    std::int64_t delay = 0;
-    if (!readTime(options.revertiveDelay, delay)) {
-        std::cerr << "panel_host: --revertive-delay: \"" << shortened(options.revertiveDelay)
-                  << "\" is not a time such as 500, 500ms or 2s\n";
-        return 2;
-    }
-    if (delay > longestTime) {
-        std::cerr << "panel_host: --revertive-delay: at most " << longestTime / 1000 << "s\n";
-        return 2;
-    }
-
-    std::error_code failure;
-    fs::path root = fs::absolute(options.installation, failure);
-    fs::path systemDir = root / options.system / "config" / "system";
-    if (!fs::is_directory(root / options.system / "config", failure)) {
-        std::cerr << "panel_host: missing installation: " << terminalSafe((root / options.system / "config").string())
-                  << " is not a folder (see --installation and --system)\n";
-        return 2;
-    }
-    router_model routers;
-    std::string error;
-    // Every installation file and layout is checked before anything runs.
-    if (!acceptInstallation(checkInstallation(systemDir.parent_path().string(), options.layouts, routers),
-                            options.strict, std::cerr))
-        return 2;
-    for (int device : options.offline) {
-        device_model* found = routers.device(device);
-        if (found == nullptr) {
-            std::cerr << "panel_host: --offline: the installation has no device " << device << '\n';
-            return 2;
-        }
-        found->setOnline(false);
-    }
-    // The module's own lookups read the installation through these.
-    setVariable("QV_ROOT", root.string());
-    setVariable("QV_SYSTEM", options.system);
-
-    transcript_style style;
-    style.verbosity = options.quiet ? 0 : options.verbose ? 2 : 1;
-    style.color = useColor(options.color);
-    style.unicode = !options.ascii;
-    style.strict = options.strict;
-    transcript out(std::cout, style);
-
-    runner_settings settings;
-    settings.modulePath = options.module;
-    settings.loadData = options.data;
-    settings.layoutDir = options.layouts;
-    settings.picture = options.picture || interactive;
-    settings.stopOnFailure = options.stopOnFailure;
-    settings.recordPath = options.recordEvents;
-    settings.pictureStyle.unicode = style.unicode;
-    settings.pictureStyle.color = style.color;
-    // The loop outlives the runner, whose host owns the router links on it.
-    event_loop loop;
-    scenario_runner runner(settings, routers, out);
-    if (!runner.openModule(error)) {
-        std::cerr << "panel_host: " << terminalSafe(error) << '\n';
-        return 2;
-    }
-    runner.host().faults().delay = delay;
-    runner.host().faults().dropPercent = options.drop;
-    runner.host().faults().duplicatePercent = options.duplicate;
-    runner.host().seed(options.seed);
-    // Devices reached over SW-P-08 or the Videohub protocol: their links run
-    // on the program's one event loop, polled between scenario steps.
-    router_links links(loop);
-    if (!wireRouterLinks(links, routers, runner, options.routers, error)) {
-        std::cerr << "panel_host: " << terminalSafe(error) << '\n';
-        return 2;
-    }
-
-    if (style.verbosity >= 1)
-        out.block(out.paint("panel_host", ansi::bold) + "  module " + terminalSafe(options.module) + "\n" +
-                  "            installation " + terminalSafe(root.string()) + " (system " +
-                  terminalSafe(options.system) + ", " + std::to_string(routers.devices().size()) + " devices)\n" +
-                  "            layouts " + terminalSafe(options.layouts) + "\n");
-    if (links.size() > 0) {
-        std::string lines;
-        for (const auto& line : links.connectAll())
-            lines += "            " + line + "\n";
-        if (style.verbosity >= 1)
-            out.block(lines);
-    }
-
-    // --record: every line goes through the session, which keeps it. The
-    // file is written once now, so that a path that cannot be written stops
-    // the run before it starts.
-    session_recorder session(runner, interactive ? "<terminal>" : scenarioName);
-    if (!options.record.empty()) {
-        if (!session.write(options.record, error)) {
-            std::cerr << "panel_host: --record: " << terminalSafe(error) << '\n';
-            return 2;
-        }
-        recordStartingFaults(options, session);
-    }
-
-    if (serve) {
 #if defined(ZELM_HAVE_WEB_VIEW)
-        web_settings web;
-        web.serve = options.serve;
-        web.scenario = options.scenario;
-        web.record = options.record;
-        web.imageFolders = {options.layouts, root.string(), (root / options.system).string()};
-        web.stylesFile = (root / options.system / "config" / "panel_styles.ini").string();
-        if (serveWebView(web, runner, routers, out, session, loop) != 0)
-            return 2;
+    web_settings web;
+    web.serve = options.serve;
+    web.scenario = options.scenario;
+    web.record = options.record;
+    web.imageFolders = {options.layouts, paths.root, paths.systemRoot};
+    web.stylesFile = paths.styles;
+    return serveWebView(web, runner, routers, out, session, loop) != 0 ? 2 : 0;
 #else
-        std::cerr << "panel_host: --serve: this build has no browser view (it is left out of the Windows build)\n";
-        return 2;
+    (void)options, (void)paths, (void)runner, (void)routers, (void)out, (void)session, (void)loop;
+    std::cerr << "panel_host: --serve: this build has no browser view (it is left out of the Windows build)\n";
+    return 2;
 #endif
-    } else if (interactive) {
-        runInteractive(session, out);
-    } else if (!options.record.empty()) {
-        std::size_t at = 0;
-        std::string_view line;
-        while (nextLine(scenarioText, at, line))
-            if (!session.runLine(line).keepGoing)
-                break;
-    } else {
-        scenario_parser parser(scenarioName);
-        std::vector<scenario_step> steps;
-        std::vector<scenario_error> checkedBefore;  // none: the text passed the check
-        std::size_t at = 0;
-        std::string_view line;
-        bool goOn = true;
-        while (goOn && nextLine(scenarioText, at, line)) {
-            parser.feed(line, steps, checkedBefore);
-            for (const auto& step : steps)
-                if (!runner.run(step)) {
-                    goOn = false;
-                    break;
-                }
-            steps.clear();
-        }
-    }
-    // The final state is taken before the components are deleted.
-    bool recordWritten = options.record.empty() || session.write(options.record, error);
-    runner.finish();
-    if (!recordWritten)
-        std::cerr << "panel_host: --record: " << terminalSafe(error) << '\n';
+}
 
+// The summary at the end: failures on standard error, else how many
+// expectations held. The exit status.
+int summarize(transcript& out, const scenario_runner& runner, const host_options& options, bool recordWritten)
+{
     const auto& failures = out.failures();
     const std::size_t failureCount = out.failureCount();
     bool failed = failureCount > 0 || (options.strict && out.warnings() > 0);
@@ -305,17 +250,86 @@ int runHost(int argc, char** argv)
             std::cerr << "  " << message.substr(0, message.find('\n')) << '\n';
         if (failureCount > failures.size())
             std::cerr << "  ... and " << failureCount - failures.size() << " more\n";
-    }
-    else if (runner.expectationsChecked() > 0)
-        out.block(out.paint(std::string(style.unicode ? "✔ " : "OK ") + "all " +
+    } else if (runner.expectationsChecked() > 0) {
+        out.block(out.paint(std::string(out.style().unicode ? "✔ " : "OK ") + "all " +
                                 std::to_string(runner.expectationsChecked()) + " expectations met",
                             ansi::green));
+    }
     out.flush();
     if (options.strict && out.warnings() > 0)
         std::cerr << "panel_host: " << out.warnings() << " warnings (--strict)\n";
     if (!recordWritten)
         return 2;
     return failed ? 1 : 0;
+}
+
+// The facility is set up and the component's module open: the session
+// runs, from the page, the prompt or the scenario text. The exit status.
+int runSession(const host_options& options, const run_mode& mode, const installation_paths& paths,
+               scenario_runner& runner, router_model& routers, transcript& out, event_loop& loop)
+{
+    // --record: every line goes through the session, which keeps it. The
+    // file is written once now, so that a path that cannot be written stops
+    // the run before it starts.
+    session_recorder session(runner, mode.interactive ? "<terminal>" : mode.scenarioName);
+    std::string error;
+    if (!options.record.empty()) {
+        if (!session.write(options.record, error))
+            return fail("--record: " + error);
+        recordStartingFaults(options, session);
+    } else if (!mode.serve && !mode.interactive) {
+        session.stop();  // a scenario file is kept by nobody: its lines need not be
+    }
+    if (mode.serve) {
+        if (serve(options, paths, runner, routers, out, session, loop) != 0)
+            return 2;
+    } else if (mode.interactive) {
+        runInteractive(session, out);
+    } else {
+        session.runText(mode.scenarioText);
+    }
+    // The final state is taken before the components are deleted.
+    bool recordWritten = options.record.empty() || session.write(options.record, error);
+    runner.finish();
+    if (!recordWritten)
+        std::cerr << "panel_host: --record: " << terminalSafe(error) << '\n';
+    return summarize(out, runner, options, recordWritten);
+}
+
+int runHost(int argc, char** argv)
+{
+    host_options options;
+    int status = parseOptions(argc, argv, options);
+    if (status >= 0)
+        return status;
+    applyDefaults(options, executableDirectory(argc > 0 ? argv[0] : nullptr));
+    run_mode mode = chooseMode(options);
+    if ((status = readAndCheckScenario(options, mode)) >= 0)
+        return status;
+    std::int64_t delay = 0;
+    if (!readDelay(options, delay))
+        return 2;
+    installation_paths paths(options.installation, options.system);
+    router_model routers;
+    if ((status = loadInstallation(options, paths, routers)) >= 0)
+        return status;
+
+    transcript out(std::cout, styleFor(options));
+    // The loop outlives the runner, whose host owns the router links on it.
+    event_loop loop;
+    scenario_runner runner(settingsFor(options, mode, out.style()), routers, out);
+    std::string error;
+    if (!runner.openModule(error))
+        return fail(error);
+    applyFaults(runner, options, delay);
+    // Devices reached over SW-P-08 or the Videohub protocol: their links run
+    // on the program's one event loop, polled between scenario steps.
+    router_links links(loop);
+    if (!wireRouterLinks(links, routers, runner, options.routers, error))
+        return fail(error);
+    printHeader(out, options, paths, routers);
+    connectLinks(out, links);
+    return runSession(options, mode, paths, runner, routers, out, loop);
 }
 
 }  // namespace

@@ -148,6 +148,17 @@ session_recorder::line_result session_recorder::runLine(std::string_view line)
     return result;
 }
 
+bool session_recorder::runText(std::string_view text)
+{
+    std::size_t at = 0;
+    std::string_view line;
+    bool goOn = true;
+    while (goOn && nextLine(text, at, line))
+        goOn = runLine(line).keepGoing;
+    finish();
+    return goOn;
+}
+
 std::string session_recorder::scenarioText() const
 {
     std::string text = "# Recorded by panel_host: the steps as they were taken, the virtual time\n"

@@ -45,6 +45,10 @@ public:
     // Reads one line with the scenario parser, runs the step it completes,
     // and records it while recording.
     line_result runLine(std::string_view line);
+    // Runs a whole scenario text line by line, each as runLine() would,
+    // until the runner stops on a failure; then finish(). False when it
+    // stopped early.
+    bool runText(std::string_view text);
     // True while a block waits for its "end".
     bool inBlock() const { return parser_.inBlock(); }
     // Forgets a block still waiting for its "end" (Ctrl-C at the prompt).

@@ -9,6 +9,7 @@
 #include "scenario/scenario_parser.h"
 #include "scenario/scenario_runner.h"
 #include "scenario/session_recorder.h"
+#include "text/file_text.h"
 #include "text/transcript.h"
 
 namespace {
@@ -110,26 +111,16 @@ step_outcome runner_adapter::runText(const std::string& text, const std::string&
 
 bool runner_adapter::runFile(const std::string& path, std::string& error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot read scenario file " + path;
+    std::string text;
+    if (!readWholeFile(path, text, error, "scenario file"))
         return false;
-    }
-    std::ostringstream whole;
-    whole << in.rdbuf();
-    std::string text = whole.str();
     std::vector<scenario_error> errors = checkScenario(text, path);
     if (!errors.empty()) {
         error = errors.front().where() + ": " + errors.front().message;
         return false;
     }
     session_.readFrom(path);
-    std::size_t at = 0;
-    std::string_view line;
-    while (nextLine(text, at, line))
-        if (!session_.runLine(line).keepGoing)
-            break;
-    session_.finish();
+    session_.runText(text);
     return true;
 }
 
