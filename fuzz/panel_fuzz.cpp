@@ -154,6 +154,106 @@ std::string parameterValue(fuzz_input& input)
     return input.flag() ? std::string(input.pick(parameterValues)) : input.text();
 }
 
+void deliverRevertive(zelm_client_callback* component, fuzz_input& input)
+{
+    const revertiveRecord record{device(input), input.i32(), number(input), number(input)};
+    component->hostEvent(reinterpret_cast<std::intptr_t>(&record), zelmEventRevertive);
+}
+
+void deliverButton(zelm_client_callback* component, fuzz_input& input)
+{
+    const std::string panelNumber = input.flag() ? std::string("1") : input.text(8);
+    const std::string id = input.flag() ? std::string(input.pick(buttonIds)) : input.text(16);
+    const std::string eventText = input.text(48);
+    const commandText text(eventText.c_str());
+    const std::uint8_t nulls = input.byte();
+    const buttonRecord record{0, 0, (nulls & 1) != 0 ? nullptr : panelNumber.c_str(),
+                              (nulls & 2) != 0 ? nullptr : id.c_str(), (nulls & 4) != 0 ? nullptr : &text};
+    component->hostEvent(reinterpret_cast<std::intptr_t>(&record), zelmEventButton);
+}
+
+// A parameter: a known name with a chosen value, or raw text. An answer is
+// held until the fuzzer gives it back.
+void deliverParameter(zelm_client_callback* component, fuzz_input& input, std::vector<char*>& held)
+{
+    std::string text;
+    if (input.flag()) {
+        text = input.pick(parameterNames);
+        text += '=';
+        text += parameterValue(input);
+    } else {
+        text = input.text(80);
+    }
+    char* answer =
+        component->hostEvent(input.flag() ? reinterpret_cast<std::intptr_t>(text.c_str()) : 0, zelmEventParameter);
+    if (answer != nullptr) {
+        check(std::strlen(answer) > 0);
+        held.push_back(answer);
+    }
+}
+
+void giveBackOne(zelm_client_callback* component, fuzz_input& input, std::vector<char*>& held)
+{
+    if (held.empty())
+        return;
+    const std::size_t which = input.byte() % held.size();
+    component->hostEvent(reinterpret_cast<std::intptr_t>(held[which]), zelmEventRelease);
+    held.erase(held.begin() + static_cast<std::ptrdiff_t>(which));
+}
+
+// A name change, the name stored past the record's end: exactly as long as
+// the name needs, so reading past it is caught.
+void deliverNameChange(zelm_client_callback* component, fuzz_input& input)
+{
+    const std::string name = input.text(40);
+    const databaseRecord head{device(input), number(input), number(input), 0, {0}};
+    std::size_t length = offsetof(databaseRecord, name) + name.size() + 1;
+    if (length < sizeof(databaseRecord))
+        length = sizeof(databaseRecord);
+    char* record = static_cast<char*>(std::malloc(length));
+    check(record != nullptr);
+    std::memcpy(record, &head, offsetof(databaseRecord, name));
+    std::memcpy(record + offsetof(databaseRecord, name), name.c_str(), name.size() + 1);
+    component->hostEvent(reinterpret_cast<std::intptr_t>(record), zelmEventDatabaseChange);
+    std::free(record);
+}
+
+// One event of the fuzzer's choosing.
+void deliverOne(fuzzed_panel* panel, fuzz_input& input, std::vector<char*>& held)
+{
+    zelm_client_callback* component = panel;
+    switch (input.byte() % 10) {
+    case 0:
+    case 1:
+        deliverRevertive(component, input);
+        break;
+    case 2:
+        deliverButton(component, input);
+        break;
+    case 3:
+    case 4:
+        deliverParameter(component, input, held);
+        break;
+    case 5:  // timer
+        component->hostEvent(static_cast<std::intptr_t>(input.flag() ? 1 : input.i32()), zelmEventTimer);
+        break;
+    case 6:
+        giveBackOne(component, input, held);
+        break;
+    case 7:
+        deliverNameChange(component, input);
+        break;
+    case 8: {  // code 7, and codes no host sends
+        static const std::int32_t codes[] = {7, 0, 8, -1, INT_MAX, INT_MIN};
+        component->hostEvent(static_cast<std::intptr_t>(input.i32()), input.pick(codes));
+        break;
+    }
+    default:
+        panel->setAlarmHandling(input.flag());
+        break;
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -165,80 +265,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto* panel = new fuzzed_panel(&link, loadData.c_str());
     zelm_client_callback* component = panel;
     std::vector<char*> held;  // answer blocks the host has not given back yet
-
-    for (int events = 0; events < 400 && !input.empty(); ++events) {
-        switch (input.byte() % 10) {
-        case 0:
-        case 1: {  // revertive
-            const revertiveRecord record{device(input), input.i32(), number(input), number(input)};
-            component->hostEvent(reinterpret_cast<std::intptr_t>(&record), zelmEventRevertive);
-            break;
-        }
-        case 2: {  // button
-            const std::string panelNumber = input.flag() ? std::string("1") : input.text(8);
-            const std::string id = input.flag() ? std::string(input.pick(buttonIds)) : input.text(16);
-            const std::string eventText = input.text(48);
-            const commandText text(eventText.c_str());
-            const std::uint8_t nulls = input.byte();
-            const buttonRecord record{0, 0, (nulls & 1) != 0 ? nullptr : panelNumber.c_str(),
-                                      (nulls & 2) != 0 ? nullptr : id.c_str(), (nulls & 4) != 0 ? nullptr : &text};
-            component->hostEvent(reinterpret_cast<std::intptr_t>(&record), zelmEventButton);
-            break;
-        }
-        case 3:
-        case 4: {  // parameter: a known name with a chosen value, or raw text
-            std::string text;
-            if (input.flag()) {
-                text = input.pick(parameterNames);
-                text += '=';
-                text += parameterValue(input);
-            } else {
-                text = input.text(80);
-            }
-            char* answer = component->hostEvent(
-                input.flag() ? reinterpret_cast<std::intptr_t>(text.c_str()) : 0, zelmEventParameter);
-            if (answer != nullptr) {
-                check(std::strlen(answer) > 0);
-                held.push_back(answer);
-            }
-            break;
-        }
-        case 5:  // timer
-            component->hostEvent(static_cast<std::intptr_t>(input.flag() ? 1 : input.i32()), zelmEventTimer);
-            break;
-        case 6:  // a block given back
-            if (!held.empty()) {
-                const std::size_t which = input.byte() % held.size();
-                component->hostEvent(reinterpret_cast<std::intptr_t>(held[which]), zelmEventRelease);
-                held.erase(held.begin() + static_cast<std::ptrdiff_t>(which));
-            }
-            break;
-        case 7: {  // name change, the name stored past the record's end
-            const std::string name = input.text(40);
-            const databaseRecord head{device(input), number(input), number(input), 0, {0}};
-            // Exactly as long as the name needs, so reading past it is caught.
-            std::size_t length = offsetof(databaseRecord, name) + name.size() + 1;
-            if (length < sizeof(databaseRecord))
-                length = sizeof(databaseRecord);
-            char* record = static_cast<char*>(std::malloc(length));
-            check(record != nullptr);
-            std::memcpy(record, &head, offsetof(databaseRecord, name));
-            std::memcpy(record + offsetof(databaseRecord, name), name.c_str(), name.size() + 1);
-            component->hostEvent(reinterpret_cast<std::intptr_t>(record), zelmEventDatabaseChange);
-            std::free(record);
-            break;
-        }
-        case 8: {  // code 7, and codes no host sends
-            static const std::int32_t codes[] = {7, 0, 8, -1, INT_MAX, INT_MIN};
-            component->hostEvent(static_cast<std::intptr_t>(input.i32()), input.pick(codes));
-            break;
-        }
-        default:
-            panel->setAlarmHandling(input.flag());
-            break;
-        }
-    }
-
+    for (int events = 0; events < 400 && !input.empty(); ++events)
+        deliverOne(panel, input, held);
     for (char* block : held)
         component->hostEvent(reinterpret_cast<std::intptr_t>(block), zelmEventRelease);
     delete component;

@@ -54,19 +54,9 @@ bool hasLayoutFile(const fs::path& folder)
     return false;
 }
 
-}  // namespace
-
-int parseOptions(int argc, char** argv, host_options& options)
+// What to run, and where it finds the module and the installation.
+void addRunOptions(CLI::App& app, host_options& options)
 {
-    CLI::App app{"panel_host: runs a panel module against a simulated host and facility.\n"
-                 "It loads the module as the panel host does, creates the component, delivers\n"
-                 "events through hostEvent and plays the panels, routers, names databases and\n"
-                 "timers around it. Without a scenario file it reads lines from the terminal\n"
-                 "(with line editing and history) or from standard input.",
-                 "panel_host"};
-    // Options are spelled --name and -n on every platform; on Windows CLI11
-    // would otherwise take a path such as /data/x.scn for an option.
-    app.allow_windows_style_options(false);
     app.add_option("scenario", options.scenario,
                    "Scenario file to run (\"-\": standard input). Its language is listed below.");
     app.add_option("--module,-m", options.module,
@@ -84,6 +74,11 @@ int parseOptions(int argc, char** argv, host_options& options)
     app.add_option("--layouts,-l", options.layouts,
                    "Folder that relative layout paths in \"PS\" are read from (default: the module's folder "
                    "when it holds a .zelm_ui file, else the panel's source folder).");
+}
+
+// How the run is shown and judged.
+void addOutputOptions(CLI::App& app, host_options& options)
+{
     app.add_flag("--picture,-p", options.picture, "Draw the panel in the terminal at every \"show\" line.");
     app.add_flag("--quiet,-q", options.quiet,
                  "Print only headings, pictures, tables and failures (and warnings with --strict).");
@@ -102,6 +97,11 @@ int parseOptions(int argc, char** argv, host_options& options)
                    "Write every event delivered to the (first) component, every command it sent with the "
                    "host's answer and every give-back to this file, for replay_host (format: "
                    "panel_host/facility/event_record.h).");
+}
+
+// The facility's faults and the real routers it reaches.
+void addFacilityOptions(CLI::App& app, host_options& options)
+{
     app.add_option("--revertive-delay", options.revertiveDelay,
                    "Fault: revertives arrive this much virtual time after a change (500, 500ms, 2s).")
         ->capture_default_str();
@@ -127,6 +127,11 @@ int parseOptions(int argc, char** argv, host_options& options)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
         ->delimiter(',')
         ->allow_extra_args(false);
+}
+
+// The browser view and the session's recording.
+void addServeOptions(CLI::App& app, host_options& options)
+{
     app.add_option("--serve", options.serve,
                    "Serve the browser view at [ADDRESS:]PORT (address 127.0.0.1 unless given): the panel drawn "
                    "from its layout, the facility, the transcript; the scenario file, if any, runs first.");
@@ -134,6 +139,25 @@ int parseOptions(int argc, char** argv, host_options& options)
                    "Write the session to this file as a scenario: every line run, waits for the virtual time "
                    "between, then expectations of the final state (with --serve: also when the page's Record "
                    "button is pressed). \"panel_host FILE\" replays it.");
+}
+
+}  // namespace
+
+int parseOptions(int argc, char** argv, host_options& options)
+{
+    CLI::App app{"panel_host: runs a panel module against a simulated host and facility.\n"
+                 "It loads the module as the panel host does, creates the component, delivers\n"
+                 "events through hostEvent and plays the panels, routers, names databases and\n"
+                 "timers around it. Without a scenario file it reads lines from the terminal\n"
+                 "(with line editing and history) or from standard input.",
+                 "panel_host"};
+    // Options are spelled --name and -n on every platform; on Windows CLI11
+    // would otherwise take a path such as /data/x.scn for an option.
+    app.allow_windows_style_options(false);
+    addRunOptions(app, options);
+    addOutputOptions(app, options);
+    addFacilityOptions(app, options);
+    addServeOptions(app, options);
     app.footer(std::string("\n") + "Exit status: 0 when every expectation held, 1 when one failed, a panel\n"
                "could not be shown or the component broke the host protocol, 2 for a bad\n"
                "option, a missing installation, a module that cannot be loaded or a scenario\n"
