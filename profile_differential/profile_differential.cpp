@@ -488,6 +488,84 @@ std::string temporaryFolder()
 
 }  // namespace
 
+// What the comparison has found so far.
+struct comparison {
+    std::size_t queries = 0;
+    std::size_t agreed = 0;
+    std::size_t unexplained = 0;
+    std::vector<wine_difference> wineDifferences{std::begin(knownWineDifferences), std::end(knownWineDifferences)};
+    std::vector<char> ours = std::vector<char>(8192);
+    std::vector<char> theirs = std::vector<char>(8192);
+};
+
+void printDifference(const std::string& path, const std::string& content, const query& q, const answer& mine,
+                     const answer& wine)
+{
+    std::printf("DIFFERENCE in file %s, section \"%s\", key \"%s\", default %s%s%s, size %u\n", path.c_str(),
+                escaped(q.section).c_str(), escaped(q.key).c_str(), q.nullFallback ? "null" : "\"",
+                q.nullFallback ? "" : escaped(q.fallback).c_str(), q.nullFallback ? "" : "\"", q.size);
+    std::printf("  ours: %u \"%s\"\n  Windows API: %u \"%s\"\n  file:\n    %s\n", mine.count,
+                escaped(mine.text).c_str(), wine.count, escaped(wine.text).c_str(), escaped(content).c_str());
+}
+
+// Asks both readers one file's queries and counts what they say.
+void compareFile(const std::string& path, const std::string& content, random_source& random, corpus_writer& writer,
+                 comparison& found)
+{
+    const std::size_t printLimit = 25;
+    bool firstQuery = true;
+    for (const query& q : queriesFor(random, writer)) {
+        ++found.queries;
+        const char* fallback = q.nullFallback ? nullptr : q.fallback.c_str();
+        std::memset(found.ours.data(), 'x', found.ours.size());
+        std::memset(found.theirs.data(), 'x', found.theirs.size());
+        // Our reader reads the file for the first query and the same bytes
+        // from memory for the others, which saves time under Wine.
+        const answer mine = collect(found.ours.data(),
+            firstQuery ? zelm_platform::readProfileFile(q.section.c_str(), q.key.c_str(), fallback,
+                                                        found.ours.data(), q.size, path.c_str())
+                       : zelm_platform::readProfileText(q.section.c_str(), q.key.c_str(), fallback,
+                                                        found.ours.data(), q.size, content.data(), content.size()),
+            q.size);
+        firstQuery = false;
+        const answer wine = collect(found.theirs.data(),
+            GetPrivateProfileStringA(q.section.c_str(), q.key.c_str(), fallback, found.theirs.data(), q.size,
+                                     path.c_str()),
+            q.size);
+        if (mine == wine) {
+            ++found.agreed;
+            continue;
+        }
+        bool excused = false;
+        for (wine_difference& d : found.wineDifferences)
+            if (!excused && d.applies(q, mine, wine, path)) {
+                ++d.seen;
+                excused = true;
+            }
+        if (!excused && ++found.unexplained <= printLimit)
+            printDifference(path, content, q, mine, wine);
+    }
+}
+
+void printSummary(const comparison& found, const std::size_t (&featureFiles)[featureCount], std::size_t cases,
+                  std::uint64_t seed, bool keep, const std::string& folder)
+{
+    std::printf("profile differential: files with");
+    for (std::size_t f = 0; f < featureCount; ++f)
+        std::printf("%s %s: %zu", f == 0 ? "" : ",", featureNames[f], featureFiles[f]);
+    std::printf("\n");
+    std::size_t excusedTotal = 0;
+    for (const wine_difference& d : found.wineDifferences) {
+        std::printf("profile differential: listed Wine difference \"%s\": %zu cases\n    (%s)\n", d.name, d.seen,
+                    d.reason);
+        excusedTotal += d.seen;
+    }
+    std::printf("profile differential: %zu files, %zu queries: the two readers agreed on %zu, "
+                "%zu listed Wine differences, %zu differences beyond them (seed %llu)%s\n",
+                cases, found.queries, found.agreed, excusedTotal, found.unexplained,
+                static_cast<unsigned long long>(seed), keep ? (", corpus kept in " + folder).c_str() : "");
+}
+
 int main(int argc, char** argv)
 {
     std::size_t cases = 2500;
@@ -506,24 +584,15 @@ int main(int argc, char** argv)
             return 2;
         }
     }
-
     const std::string folder = temporaryFolder();
     if (folder.empty()) {
         std::fprintf(stderr, "profile differential: no temporary folder to write the corpus into\n");
         return 1;
     }
-
     random_source random(seed);
     corpus_writer writer(random);
-    std::size_t queries = 0;
-    std::size_t agreed = 0;
-    std::size_t unexplained = 0;
-    const std::size_t printLimit = 25;
-    std::vector<char> ours(8192);
-    std::vector<char> theirs(8192);
-
+    comparison found;
     std::size_t featureFiles[featureCount] = {};
-    std::vector<wine_difference> wineDifferences(std::begin(knownWineDifferences), std::end(knownWineDifferences));
     for (std::size_t n = 0; n < cases; ++n) {
         const std::string content = writer.file();
         countFeatures(content, featureFiles);
@@ -534,65 +603,12 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "profile differential: cannot write %s\n", path.c_str());
             return 1;
         }
-        bool firstQuery = true;
-        for (const query& q : queriesFor(random, writer)) {
-            ++queries;
-            const char* fallback = q.nullFallback ? nullptr : q.fallback.c_str();
-            std::memset(ours.data(), 'x', ours.size());
-            std::memset(theirs.data(), 'x', theirs.size());
-            // Our reader reads the file for the first query and the same bytes
-            // from memory for the others, which saves time under Wine.
-            const answer mine = collect(ours.data(),
-                firstQuery ? zelm_platform::readProfileFile(q.section.c_str(), q.key.c_str(), fallback, ours.data(),
-                                                            q.size, path.c_str())
-                           : zelm_platform::readProfileText(q.section.c_str(), q.key.c_str(), fallback, ours.data(),
-                                                            q.size, content.data(), content.size()),
-                q.size);
-            firstQuery = false;
-            const answer wine = collect(theirs.data(),
-                GetPrivateProfileStringA(q.section.c_str(), q.key.c_str(), fallback, theirs.data(), q.size, path.c_str()),
-                q.size);
-            if (mine == wine) {
-                ++agreed;
-                continue;
-            }
-            bool excused = false;
-            for (wine_difference& d : wineDifferences) {
-                if (d.applies(q, mine, wine, path)) {
-                    ++d.seen;
-                    excused = true;
-                    break;
-                }
-            }
-            if (excused)
-                continue;
-            if (++unexplained <= printLimit) {
-                std::printf("DIFFERENCE in file %s, section \"%s\", key \"%s\", default %s%s%s, size %u\n",
-                            path.c_str(), escaped(q.section).c_str(), escaped(q.key).c_str(),
-                            q.nullFallback ? "null" : "\"", q.nullFallback ? "" : escaped(q.fallback).c_str(),
-                            q.nullFallback ? "" : "\"", q.size);
-                std::printf("  ours: %u \"%s\"\n  Windows API: %u \"%s\"\n  file:\n    %s\n", mine.count,
-                            escaped(mine.text).c_str(), wine.count, escaped(wine.text).c_str(), escaped(content).c_str());
-            }
-        }
+        compareFile(path, content, random, writer, found);
         if (!keep)
             DeleteFileA(path.c_str());
     }
     if (!keep)
         RemoveDirectoryA(folder.c_str());
-
-    std::printf("profile differential: files with");
-    for (std::size_t f = 0; f < featureCount; ++f)
-        std::printf("%s %s: %zu", f == 0 ? "" : ",", featureNames[f], featureFiles[f]);
-    std::printf("\n");
-    std::size_t excusedTotal = 0;
-    for (const wine_difference& d : wineDifferences) {
-        std::printf("profile differential: listed Wine difference \"%s\": %zu cases\n    (%s)\n", d.name, d.seen, d.reason);
-        excusedTotal += d.seen;
-    }
-    std::printf("profile differential: %zu files, %zu queries: the two readers agreed on %zu, "
-                "%zu listed Wine differences, %zu differences beyond them (seed %llu)%s\n",
-                cases, queries, agreed, excusedTotal, unexplained, static_cast<unsigned long long>(seed),
-                keep ? (", corpus kept in " + folder).c_str() : "");
-    return unexplained == 0 ? 0 : 1;
+    printSummary(found, featureFiles, cases, seed, keep, folder);
+    return found.unexplained == 0 ? 0 : 1;
 }
