@@ -61,9 +61,11 @@ event_recorder::~event_recorder() = default;
 const char* event_recorder::send(const char* text, std::int32_t kind)
 {
     if (kind == zelmGiveBack) {
-        auto found = answerCommand_.find(text);
+        handout_book<int>::found given = answers_.giveBack(text);
         out_ << "give-back "
-             << (text == nullptr ? std::string("null") : found == answerCommand_.end() ? "foreign" : number(found->second))
+             << (given.kind == give_back::null ? std::string("null")
+                 : given.what == nullptr      ? "foreign"
+                                              : number(*given.what))
              << '\n';
         return host_.send(text, kind);
     }
@@ -76,7 +78,7 @@ const char* event_recorder::send(const char* text, std::int32_t kind)
     const char* answer = host_.send(text, kind);
     out_ << "answer " << recordText(answer) << '\n';
     if (answer != nullptr)
-        answerCommand_[answer] = commands_;
+        answers_.handOut(answer, commands_);
     return answer;
 }
 
@@ -115,8 +117,8 @@ void event_recorder::event(std::intptr_t data, std::int32_t code)
         beginEvent("timer " + number(static_cast<std::int64_t>(data)));
         return;
     case zelmEventRelease: {
-        auto found = returnedBy_.find(reinterpret_cast<const char*>(data));
-        beginEvent("release " + (found == returnedBy_.end() ? std::string("foreign") : number(found->second)));
+        handout_book<int>::found released = returned_.giveBack(reinterpret_cast<const char*>(data));
+        beginEvent("release " + (released.what == nullptr ? std::string("foreign") : number(*released.what)));
         return;
     }
     case zelmEventDatabaseChange: {
@@ -133,7 +135,7 @@ void event_recorder::event(std::intptr_t data, std::int32_t code)
 void event_recorder::returned(const char* result)
 {
     if (result != nullptr)
-        returnedBy_[result] = events_;
+        returned_.handOut(result, events_);
     out_ << "returned " << recordText(result) << '\n';
     out_.flush();
 }

@@ -25,7 +25,11 @@
 //   give-back K                            the component gave back (kind 5) the
 //                                          answer to command K (numbered from 1
 //                                          in the run), or null, or foreign (a
-//                                          text the host never handed out)
+//                                          text the host never handed out, or
+//                                          one given back more than
+//                                          keptGivenBack give-backs ago, which
+//                                          the simulated host no longer knows
+//                                          either: answer_ledger.h)
 //   send KIND TEXT                         send() with any other kind
 //   returned TEXT                          what hostEvent returned; after create:
 //                                          "component" or null
@@ -33,14 +37,16 @@
 // Events are numbered from 1. TEXT is null or a text in double quotes in
 // which \\, \", \n, \r, \t and \xHH (other control bytes) stand for
 // themselves. Every line an event causes follows its event line, in the
-// order it happened.
+// order it happened. "release M" is foreign, like a give-back, for a text
+// no event returned or one released too long ago.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <fstream>
 #include <string>
-#include <unordered_map>
 
+#include "facility/answer_ledger.h"
 #include "zelm_host_link.h"
 
 class event_recorder final : public zelm_host_link {
@@ -52,6 +58,9 @@ public:
     event_recorder& operator=(const event_recorder&) = delete;
 
     bool ok() const { return out_.good(); }
+    // Texts the record still tells apart (answers, and texts hostEvent
+    // returned): those not given back, and the last given back.
+    std::size_t kept() const { return answers_.size() + returned_.size(); }
 
     const char* send(const char* text, std::int32_t kind) override;
 
@@ -68,8 +77,8 @@ private:
     std::ofstream out_;
     int events_ = 0;
     int commands_ = 0;
-    std::unordered_map<const char*, int> answerCommand_;  // answer text -> its command
-    std::unordered_map<const char*, int> returnedBy_;     // text -> the event that returned it
+    handout_book<int> answers_;   // answer text -> its command
+    handout_book<int> returned_;  // text -> the event that returned it, until released
 };
 
 // A text as the record writes it: null, or in double quotes with escapes.

@@ -128,6 +128,72 @@ TEST(EventRecord, WritesEveryEventCommandAnswerAndGiveBack)
     std::remove(path.c_str());
 }
 
+// Hands out a text at a new address for every command, as an allocating
+// host does, so that nothing is told apart by an address reused.
+class allocating_link final : public zelm_host_link {
+public:
+    explicit allocating_link(std::size_t count) : texts(count * 2, '\0')
+    {
+        for (std::size_t i = 0; i < count; ++i)
+            texts[i * 2] = 'a';
+    }
+    const char* send(const char*, std::int32_t kind) override
+    {
+        if (kind == zelmGiveBack)
+            return nullptr;
+        return &texts[2 * answered++];
+    }
+    std::vector<char> texts;
+    std::size_t answered = 0;
+};
+
+TEST(EventRecord, KeepsABoundedWindowOfWhatCameBackAndWritesTheSameLines)
+{
+    const std::string path = ::testing::TempDir() + "event_record_bounded.rec";
+    const int rounds = static_cast<int>(keptGivenBack) + 2000;
+    allocating_link host(static_cast<std::size_t>(rounds));
+    std::vector<char> returnedTexts(static_cast<std::size_t>(rounds) * 2, 'r');
+    for (std::size_t i = 1; i < returnedTexts.size(); i += 2)
+        returnedTexts[i] = '\0';
+    std::string expected = "zelm-event-record 1\n";
+    const char* firstAnswer = nullptr;
+    const char* lastAnswer = nullptr;
+    {
+        event_recorder recorder(host, path);
+        ASSERT_TRUE(recorder.ok());
+        zelm_host_link& link = recorder;
+        for (int round = 0; round < rounds; ++round) {
+            const std::string n = std::to_string(round + 1);
+            const std::string parameterEvent = std::to_string(2 * round + 1);
+            recorder.event(reinterpret_cast<std::intptr_t>("return=srcpkg"), zelmEventParameter);
+            const char* answer = link.send("RN 31 0 1", zelmSendCommand);
+            link.send(answer, zelmGiveBack);
+            char* returnedText = &returnedTexts[2 * static_cast<std::size_t>(round)];
+            recorder.returned(returnedText);
+            recorder.event(reinterpret_cast<std::intptr_t>(returnedText), zelmEventRelease);
+            recorder.returned(nullptr);
+            expected += "event " + parameterEvent + " parameter \"return=srcpkg\"\n"
+                        "sent \"RN 31 0 1\"\nanswer \"a\"\ngive-back " + n + "\n"
+                        "returned \"r\"\n"
+                        "event " + std::to_string(2 * round + 2) + " release " + parameterEvent + "\n"
+                        "returned null\n";
+            if (round == 0)
+                firstAnswer = answer;
+            lastAnswer = answer;
+        }
+        // Only the last keptGivenBack answers and released texts are known:
+        // the first is forgotten, the last still told apart.
+        EXPECT_EQ(recorder.kept(), 2 * keptGivenBack);
+        link.send(firstAnswer, zelmGiveBack);
+        link.send(lastAnswer, zelmGiveBack);
+        recorder.event(reinterpret_cast<std::intptr_t>(returnedTexts.data()), zelmEventRelease);
+        expected += "give-back foreign\ngive-back " + std::to_string(rounds) + "\nevent " +
+                    std::to_string(2 * rounds + 1) + " release foreign\n";
+    }
+    EXPECT_EQ(readFile(path), expected);
+    std::remove(path.c_str());
+}
+
 TEST(EventRecord, EscapesEveryByteAReaderCouldMistake)
 {
     EXPECT_EQ(recordText(nullptr), "null");

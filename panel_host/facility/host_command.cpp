@@ -55,6 +55,89 @@ void appendBareWords(std::string_view text, std::vector<std::string>& out)
     }
 }
 
+// The quoted run of a command with a fixed number of texts: those before
+// the free text are cut from the left, those after it from the right, and
+// the free text keeps whatever lies between, "' '" included.
+std::vector<std::string> cutFixedTexts(std::string_view quoted, const command_shape& shape)
+{
+    std::vector<std::string> before, after;
+    std::size_t from = 0, to = quoted.size();
+    bool ranOut = false;
+    for (int i = 0; i < shape.freeText && !ranOut; ++i) {
+        std::size_t cut = quoted.find("' '", from);
+        if (cut == std::string_view::npos || cut + 3 > to) {
+            ranOut = true;
+            break;
+        }
+        before.emplace_back(quoted.substr(from, cut - from));
+        from = cut + 3;
+    }
+    for (int i = shape.freeText + 1; i < shape.quoted && !ranOut; ++i) {
+        std::size_t cut = to >= 3 ? quoted.rfind("' '", to - 3) : std::string_view::npos;
+        if (cut == std::string_view::npos || cut < from)
+            break;  // the free text keeps what is left
+        after.insert(after.begin(), std::string(quoted.substr(cut + 3, to - cut - 3)));
+        to = cut;
+    }
+    std::vector<std::string> pieces = std::move(before);
+    pieces.emplace_back(quoted.substr(from, to - from));
+    for (auto& piece : after)
+        pieces.push_back(std::move(piece));
+    return pieces;
+}
+
+// The quoted run of a command whose number of texts varies: cut at every
+// "' '", then the surplus put back into the free text.
+std::vector<std::string> cutTexts(std::string_view quoted, const command_shape& shape)
+{
+    std::vector<std::string> pieces;
+    std::size_t from = 0;
+    for (;;) {
+        std::size_t cut = quoted.find("' '", from);
+        if (cut == std::string_view::npos) {
+            pieces.emplace_back(quoted.substr(from));
+            break;
+        }
+        pieces.emplace_back(quoted.substr(from, cut - from));
+        from = cut + 3;
+    }
+    // More pieces than the command has texts: the surplus came from
+    // "' '" inside the free text, so it goes back there.
+    int wanted = shape.quoted;
+    while (wanted > 0 && static_cast<int>(pieces.size()) > wanted) {
+        auto free = pieces.begin() + shape.freeText;
+        *free += "' '";
+        *free += *(free + 1);
+        pieces.erase(free + 1);
+    }
+    return pieces;
+}
+
+// The arguments after the command word, bare and quoted, into `result`;
+// false, with the error there, when the quoted run is not closed.
+bool readArgs(std::string_view rest, const command_shape& shape, host_command& result)
+{
+    std::size_t firstQuote = rest.find('\'');
+    if (firstQuote == std::string_view::npos) {
+        appendBareWords(rest, result.args);
+        return true;
+    }
+    std::size_t lastQuote = rest.rfind('\'');
+    if (lastQuote == firstQuote) {
+        result.error = "unterminated quoted argument";
+        return false;
+    }
+    appendBareWords(rest.substr(0, firstQuote), result.args);
+    std::string_view quoted = rest.substr(firstQuote + 1, lastQuote - firstQuote - 1);
+    std::vector<std::string> pieces = shape.minArgs == shape.maxArgs && shape.quoted > 0
+                                          ? cutFixedTexts(quoted, shape)
+                                          : cutTexts(quoted, shape);
+    for (auto& piece : pieces)
+        result.args.push_back(std::move(piece));
+    appendBareWords(rest.substr(lastQuote + 1), result.args);
+    return true;
+}
+
 }  // namespace
 
 bool readInt32(std::string_view text, int& out)
@@ -94,72 +177,8 @@ host_command parseHostCommand(std::string_view line)
         result.error = "unknown command \"" + result.word + "\"";
         return result;
     }
-
-    std::string_view rest = line.substr(wordEnd);
-    std::size_t firstQuote = rest.find('\'');
-    if (firstQuote == std::string_view::npos) {
-        appendBareWords(rest, result.args);
-    } else {
-        std::size_t lastQuote = rest.rfind('\'');
-        if (lastQuote == firstQuote) {
-            result.error = "unterminated quoted argument";
-            return result;
-        }
-        appendBareWords(rest.substr(0, firstQuote), result.args);
-        std::string_view quoted = rest.substr(firstQuote + 1, lastQuote - firstQuote - 1);
-        std::vector<std::string> pieces;
-        if (shape->minArgs == shape->maxArgs && shape->quoted > 0) {
-            // A fixed number of texts: those before the free text are cut
-            // from the left, those after it from the right, and the free
-            // text keeps whatever lies between, "' '" included.
-            std::vector<std::string> before, after;
-            std::size_t from = 0, to = quoted.size();
-            bool ranOut = false;
-            for (int i = 0; i < shape->freeText && !ranOut; ++i) {
-                std::size_t cut = quoted.find("' '", from);
-                if (cut == std::string_view::npos || cut + 3 > to) {
-                    ranOut = true;
-                    break;
-                }
-                before.emplace_back(quoted.substr(from, cut - from));
-                from = cut + 3;
-            }
-            for (int i = shape->freeText + 1; i < shape->quoted && !ranOut; ++i) {
-                std::size_t cut = to >= 3 ? quoted.rfind("' '", to - 3) : std::string_view::npos;
-                if (cut == std::string_view::npos || cut < from)
-                    break;  // the free text keeps what is left
-                after.insert(after.begin(), std::string(quoted.substr(cut + 3, to - cut - 3)));
-                to = cut;
-            }
-            pieces = std::move(before);
-            pieces.emplace_back(quoted.substr(from, to - from));
-            for (auto& piece : after)
-                pieces.push_back(std::move(piece));
-        } else {
-            std::size_t from = 0;
-            for (;;) {
-                std::size_t cut = quoted.find("' '", from);
-                if (cut == std::string_view::npos) {
-                    pieces.emplace_back(quoted.substr(from));
-                    break;
-                }
-                pieces.emplace_back(quoted.substr(from, cut - from));
-                from = cut + 3;
-            }
-            // More pieces than the command has texts: the surplus came from
-            // "' '" inside the free text, so it goes back there.
-            int wanted = shape->quoted;
-            while (wanted > 0 && static_cast<int>(pieces.size()) > wanted) {
-                auto free = pieces.begin() + shape->freeText;
-                *free += "' '";
-                *free += *(free + 1);
-                pieces.erase(free + 1);
-            }
-        }
-        for (auto& piece : pieces)
-            result.args.push_back(std::move(piece));
-        appendBareWords(rest.substr(lastQuote + 1), result.args);
-    }
+    if (!readArgs(line.substr(wordEnd), *shape, result))
+        return result;
     int count = static_cast<int>(result.args.size());
     if (count < shape->minArgs || count > shape->maxArgs) {
         result.error = result.word + " takes ";

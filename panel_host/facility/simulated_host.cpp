@@ -1,6 +1,5 @@
 #include "facility/simulated_host.h"
 
-#include <cstring>
 #include <filesystem>
 
 #include "facility/host_command.h"
@@ -117,153 +116,209 @@ const char* simulated_host::handle(const std::string& line)
         warn("malformed command: " + command.error);
         return nullptr;
     }
-    const std::string& word = command.word;
+    using handler = const char* (simulated_host::*)(const host_command&, const std::string&);
+    static const std::pair<const char*, handler> handlers[] = {
+        {"PS", &simulated_host::showPanel},     {"HN", &simulated_host::addNotice},
+        {"TP", &simulated_host::setProperty},   {"TG", &simulated_host::readProperty},
+        {"CE", &simulated_host::enableControl}, {"CD", &simulated_host::enableControl},
+        {"XI", &simulated_host::listControls},  {"ET", &simulated_host::setTimer},
+        {"AS", &simulated_host::closing},       {"RC", &simulated_host::route},
+        {"RN", &simulated_host::readName},      {"RP", &simulated_host::pollRange},
+        {"RR", &simulated_host::registerRange}, {"RU", &simulated_host::unregister},
+    };
+    for (const auto& [word, run] : handlers)
+        if (command.word == word)
+            return (this->*run)(command, line);
+    return nullptr;
+}
+
+const char* simulated_host::showPanel(const host_command& command, const std::string&)
+{
     const auto& args = command.args;
+    std::string path = resolveLayoutPath(args[1], layoutDir_);
+    panel_layout layout;
+    std::string error;
+    if (!loadLayout(path, layout, error)) {
+        // The host answers null, as a real one would; but a run whose
+        // panel was never shown tests nothing, so it fails.
+        problems_.push_back("PS: cannot show panel '" + args[0] + "': " + error + " (see --layouts and --data)");
+        return nullptr;
+    }
+    note("panel '" + args[0] + "' shows " + (layout.name.empty() ? path : layout.name) + " (" +
+            std::to_string(layout.controls.size()) + " controls)");
+    panels_.show(args[0], std::move(layout));
+    return answers_.show(args[0]);
+}
+
+const char* simulated_host::addNotice(const host_command& command, const std::string&)
+{
+    notices_.push_back(command.args[0]);
+    return nullptr;
+}
+
+const char* simulated_host::setProperty(const host_command& command, const std::string&)
+{
+    const auto& args = command.args;
+    std::size_t equals = args[0].find('=');
+    if (equals == std::string::npos) {
+        warn("TP: '" + args[0] + "' is not property=value; nothing set");
+        return nullptr;
+    }
     std::string problem;
+    if (!panels_.setProperty(args[1], args[2], args[0].substr(0, equals), args[0].substr(equals + 1), problem))
+        warn("TP: " + problem);
+    return nullptr;
+}
 
-    if (word == "PS") {
-        std::string path = resolveLayoutPath(args[1], layoutDir_);
-        panel_layout layout;
-        std::string error;
-        if (!loadLayout(path, layout, error)) {
-            // The host answers null, as a real one would; but a run whose
-            // panel was never shown tests nothing, so it fails.
-            problems_.push_back("PS: cannot show panel '" + args[0] + "': " + error + " (see --layouts and --data)");
-            return nullptr;
-        }
-        note("panel '" + args[0] + "' shows " + (layout.name.empty() ? path : layout.name) + " (" +
-                std::to_string(layout.controls.size()) + " controls)");
-        panels_.show(args[0], std::move(layout));
-        shownAnswer_ = args[0];
-        return shownAnswer_.c_str();
-    }
-    if (word == "HN") {
-        notices_.push_back(args[0]);
+const char* simulated_host::readProperty(const host_command& command, const std::string& line)
+{
+    const auto& args = command.args;
+    std::string answer;
+    std::string problem;
+    if (!panels_.read(args[0], args[1], args[2], answer, problem)) {
+        warn("TG: " + problem);
         return nullptr;
     }
-    if (word == "TP") {
-        std::size_t equals = args[0].find('=');
-        if (equals == std::string::npos) {
-            warn("TP: '" + args[0] + "' is not property=value; nothing set");
-            return nullptr;
-        }
-        if (!panels_.setProperty(args[1], args[2], args[0].substr(0, equals), args[0].substr(equals + 1), problem))
-            warn("TP: " + problem);
-        return nullptr;
-    }
-    if (word == "TG") {
-        std::string answer;
-        if (!panels_.read(args[0], args[1], args[2], answer, problem)) {
-            warn("TG: " + problem);
-            return nullptr;
-        }
-        return handOut(answer, line);
-    }
-    if (word == "CE" || word == "CD") {
-        if (!panels_.setEnabled(args[0], args[1], word == "CE", problem))
-            warn(word + ": " + problem);
-        return nullptr;
-    }
-    if (word == "XI") {
-        std::vector<std::string> ids;
-        if (!panels_.list(args[0], args[1], ids, problem)) {
-            warn("XI: " + problem);
-            return nullptr;
-        }
-        if (ids.empty())
-            return nullptr;
-        std::string joined;
-        for (const auto& id : ids)
-            joined += (joined.empty() ? "" : ",") + id;
-        return handOut(joined, line);
-    }
-    if (word == "ET") {
-        int values[2] = {0, 0};
-        if (!numbers(word, args, args.size(), values))
-            return nullptr;
-        if (args.size() == 2 && values[1] > 0) {
-            clock_.startTimer(values[0], values[1], clockOwner_);
-        } else if (!clock_.stopTimer(values[0], clockOwner_)) {
-            note("timer " + std::to_string(values[0]) + " was not running");
-        }
-        return nullptr;
-    }
-    if (word == "AS")
-        return nullptr;
+    return answers_.handOut(answer, line);
+}
 
-    // Router commands: device first.
-    if (word == "RC") {
-        int values[3];
-        int flag = 0;
-        if (!numbers(word, args, 3, values))
-            return nullptr;
-        if (!readInt32(args[4], flag) || (flag != 0 && flag != 1)) {
-            problems_.push_back("RC: the flag \"" + args[4] + "\" is neither 0 nor 1");
-            warn("RC: the flag \"" + args[4] + "\" is neither 0 nor 1; command ignored");
-            return nullptr;
-        }
-        if (args[3].empty() || args[3][0] != ',')
-            warn("RC: the extra text '" + args[3] + "' does not start with a comma");
-        device_model* device = nullptr;
-        if (!deviceFor(word, values[0], device, true))
-            return nullptr;
-        std::string refusal = linkFor(*device).connect(values[1], values[2]);
-        if (!refusal.empty())
-            warn("RC: router " + std::to_string(values[0]) + " refuses source " + std::to_string(values[1]) +
-                 " to destination " + std::to_string(values[2]) + ": " + refusal);
+// "CE" and "CD".
+const char* simulated_host::enableControl(const host_command& command, const std::string&)
+{
+    std::string problem;
+    if (!panels_.setEnabled(command.args[0], command.args[1], command.word == "CE", problem))
+        warn(command.word + ": " + problem);
+    return nullptr;
+}
+
+const char* simulated_host::listControls(const host_command& command, const std::string& line)
+{
+    std::vector<std::string> ids;
+    std::string problem;
+    if (!panels_.list(command.args[0], command.args[1], ids, problem)) {
+        warn("XI: " + problem);
         return nullptr;
     }
-    if (word == "RN") {
-        int values[3];
-        if (!numbers(word, args, 3, values))
-            return nullptr;
-        device_model* device = nullptr;
-        if (!deviceFor(word, values[0], device, false))
-            return nullptr;
-        auto name = device->name(values[1], values[2]);
-        if (!name)
-            return nullptr;
-        return handOut(*name, line);
+    if (ids.empty())
+        return nullptr;
+    std::string joined;
+    for (const auto& id : ids)
+        joined += (joined.empty() ? "" : ",") + id;
+    return answers_.handOut(joined, line);
+}
+
+const char* simulated_host::setTimer(const host_command& command, const std::string&)
+{
+    const auto& args = command.args;
+    int values[2] = {0, 0};
+    if (!numbers(command.word, args, args.size(), values))
+        return nullptr;
+    if (args.size() == 2 && values[1] > 0) {
+        clock_.startTimer(values[0], values[1], clockOwner_);
+    } else if (!clock_.stopTimer(values[0], clockOwner_)) {
+        note("timer " + std::to_string(values[0]) + " was not running");
     }
-    if (word == "RP" || word == "RR") {
-        int values[3];
-        if (!numbers(word, args, 3, values))
-            return nullptr;
-        bool add = false;
-        if (args.size() == 4) {
-            if (args[3] == "ADD")
-                add = true;
-            else
-                warn("RR: '" + args[3] + "' is not 'ADD'; read as a plain registration");
-        }
-        device_model* device = nullptr;
-        if (!deviceFor(word, values[0], device, true))
-            return nullptr;
-        if (values[1] > values[2])
-            warn(word + ": empty range " + std::to_string(values[1]) + " to " + std::to_string(values[2]));
-        if (word == "RR") {
-            auto& ranges = registrations_[device->number()];
-            if (!add)
-                ranges.clear();
-            ranges.emplace_back(values[1], values[2]);
-            if (values[2] > device->destinations())
-                note("router " + std::to_string(values[0]) + " has only " +
-                        std::to_string(device->destinations()) + " destinations");
-            return nullptr;
-        }
+    return nullptr;
+}
+
+// "AS", the closing notice: nothing for the host to do.
+const char* simulated_host::closing(const host_command&, const std::string&) { return nullptr; }
+
+// Router commands: device first.
+
+const char* simulated_host::route(const host_command& command, const std::string&)
+{
+    const auto& args = command.args;
+    int values[3];
+    int flag = 0;
+    if (!numbers(command.word, args, 3, values))
+        return nullptr;
+    if (!readInt32(args[4], flag) || (flag != 0 && flag != 1)) {
+        problems_.push_back("RC: the flag \"" + args[4] + "\" is neither 0 nor 1");
+        warn("RC: the flag \"" + args[4] + "\" is neither 0 nor 1; command ignored");
+        return nullptr;
+    }
+    if (args[3].empty() || args[3][0] != ',')
+        warn("RC: the extra text '" + args[3] + "' does not start with a comma");
+    device_model* device = nullptr;
+    if (!deviceFor(command.word, values[0], device, true))
+        return nullptr;
+    std::string refusal = linkFor(*device).connect(values[1], values[2]);
+    if (!refusal.empty())
+        warn("RC: router " + std::to_string(values[0]) + " refuses source " + std::to_string(values[1]) +
+             " to destination " + std::to_string(values[2]) + ": " + refusal);
+    return nullptr;
+}
+
+const char* simulated_host::readName(const host_command& command, const std::string& line)
+{
+    int values[3];
+    if (!numbers(command.word, command.args, 3, values))
+        return nullptr;
+    device_model* device = nullptr;
+    if (!deviceFor(command.word, values[0], device, false))
+        return nullptr;
+    auto name = device->name(values[1], values[2]);
+    if (!name)
+        return nullptr;
+    return answers_.handOut(*name, line);
+}
+
+device_model* simulated_host::rangeCommand(const host_command& command, int* values, bool& add)
+{
+    const auto& args = command.args;
+    if (!numbers(command.word, args, 3, values))
+        return nullptr;
+    add = false;
+    if (args.size() == 4) {
+        if (args[3] == "ADD")
+            add = true;
+        else
+            warn("RR: '" + args[3] + "' is not 'ADD'; read as a plain registration");
+    }
+    device_model* device = nullptr;
+    if (!deviceFor(command.word, values[0], device, true))
+        return nullptr;
+    if (values[1] > values[2])
+        warn(command.word + ": empty range " + std::to_string(values[1]) + " to " + std::to_string(values[2]));
+    return device;
+}
+
+const char* simulated_host::pollRange(const host_command& command, const std::string&)
+{
+    int values[3];
+    bool add = false;
+    if (device_model* device = rangeCommand(command, values, add))
         linkFor(*device).poll(values[1], values[2]);
+    return nullptr;
+}
+
+const char* simulated_host::registerRange(const host_command& command, const std::string&)
+{
+    int values[3];
+    bool add = false;
+    device_model* device = rangeCommand(command, values, add);
+    if (device == nullptr)
         return nullptr;
-    }
-    if (word == "RU") {
-        int number = 0;
-        if (!numbers(word, args, 1, &number))
-            return nullptr;
-        device_model* device = nullptr;
-        if (!deviceFor(word, number, device, true))
-            return nullptr;
-        registrations_.erase(device->number());
+    auto& ranges = registrations_[device->number()];
+    if (!add)
+        ranges.clear();
+    ranges.emplace_back(values[1], values[2]);
+    if (values[2] > device->destinations())
+        note("router " + std::to_string(values[0]) + " has only " + std::to_string(device->destinations()) +
+             " destinations");
+    return nullptr;
+}
+
+const char* simulated_host::unregister(const host_command& command, const std::string&)
+{
+    int number = 0;
+    if (!numbers(command.word, command.args, 1, &number))
         return nullptr;
-    }
+    device_model* device = nullptr;
+    if (!deviceFor(command.word, number, device, true))
+        return nullptr;
+    registrations_.erase(device->number());
     return nullptr;
 }
 
@@ -283,50 +338,29 @@ void simulated_host::warn(const std::string& text)
         out_.warning(text);
 }
 
-const char* simulated_host::handOut(const std::string& text, const std::string& command)
-{
-    answer_block block;
-    block.text = std::make_unique<char[]>(text.size() + 1);
-    std::memcpy(block.text.get(), text.c_str(), text.size() + 1);
-    block.command = command;
-    block.serial = served_++;
-    const char* handed = block.text.get();
-    unreturned_.emplace(block.serial, handed);
-    answers_[handed] = std::move(block);
-    return handed;
-}
-
 void simulated_host::giveBack(const char* text)
 {
-    if (text == nullptr) {
+    answer_ledger::given_back back = answers_.giveBack(text);
+    std::string problem;
+    switch (back.kind) {
+    case give_back::null:
         out_.detail("null answer given back");
         return;
-    }
-    auto found = answers_.find(text);
-    if (found != answers_.end()) {
-        answer_block& block = found->second;
-        if (block.givenBack) {
-            problems_.push_back("the answer to " + quoteText(block.command) + " was given back twice");
-            out_.warning("the answer to " + quoteText(block.command) + " was given back twice");
-        } else {
-            block.givenBack = true;
-            unreturned_.erase(block.serial);
-            out_.detail("answer to " + quoteText(block.command) + " given back");
-            givenBack_.push_back(text);
-            if (givenBack_.size() > keptGivenBack) {
-                answers_.erase(givenBack_.front());
-                givenBack_.pop_front();
-            }
-        }
+    case give_back::first:
+        out_.detail("answer to " + quoteText(back.command) + " given back");
         return;
+    case give_back::again:
+        problem = "the answer to " + quoteText(back.command) + " was given back twice";
+        break;
+    case give_back::shown:
+        problem = "the answer to PS was given back, though it is never to be";
+        break;
+    case give_back::foreign:
+        problem = "a text the host never handed out was given back";
+        break;
     }
-    if (text == shownAnswer_.c_str()) {
-        problems_.push_back("the answer to PS was given back, though it is never to be");
-        out_.warning("the answer to PS was given back, though it is never to be");
-        return;
-    }
-    problems_.push_back("a text the host never handed out was given back");
-    out_.warning("a text the host never handed out was given back");
+    problems_.push_back(problem);
+    out_.warning(problem);
 }
 
 void simulated_host::reportChange(device_model& device, int destination)
@@ -407,14 +441,7 @@ void simulated_host::reportFaults()
     duplicated_ = 0;
 }
 
-std::vector<std::string> simulated_host::takeUnreturnedAnswers()
-{
-    std::vector<std::string> unreturned;
-    for (const auto& entry : unreturned_)
-        unreturned.push_back(answers_.at(entry.second).command);
-    unreturned_.clear();
-    return unreturned;
-}
+std::vector<std::string> simulated_host::takeUnreturnedAnswers() { return answers_.takeUnreturned(); }
 
 std::vector<std::string> simulated_host::takeProblems()
 {

@@ -4,11 +4,11 @@
 // (router_model), timers and revertives on the virtual clock, and the
 // facility's faults.
 //
-// Answers ("PS", "TG", "RN", "XI") are texts owned here. Those of "TG",
-// "RN" and "XI" must come back with kind 5, exactly once; checkAnswers()
-// reports any that did not, and send() reports give-backs of texts never
-// handed out or handed back twice. The "PS" answer is only tested for null
-// by components and never given back.
+// Answers ("PS", "TG", "RN", "XI") are texts owned here (answer_ledger).
+// Those of "TG", "RN" and "XI" must come back with kind 5, exactly once;
+// takeUnreturnedAnswers() reports any that did not, and send() reports
+// give-backs of texts never handed out or handed back twice. The "PS"
+// answer is only tested for null by components and never given back.
 //
 // Several components of one facility each get a host link of their own
 // (their own panels, answers, registrations and timers, the timers under
@@ -21,20 +21,21 @@
 
 #include <cstdint>
 #include <functional>
-#include <deque>
 #include <map>
 #include <memory>
 #include <random>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
+#include "facility/answer_ledger.h"
 #include "facility/panel_model.h"
 #include "facility/router_link.h"
 #include "facility/router_model.h"
 #include "text/transcript.h"
 #include "facility/virtual_clock.h"
 #include "zelm_host_link.h"
+
+struct host_command;
 
 struct facility_faults {
     std::int64_t delay = 0;  // revertives arrive this many ms after the change
@@ -110,6 +111,23 @@ public:
 
 private:
     const char* handle(const std::string& line);
+    // One handler a command word (the table in handle()); each gets the
+    // parsed command and the line it came from.
+    const char* showPanel(const host_command& command, const std::string& line);
+    const char* addNotice(const host_command& command, const std::string& line);
+    const char* setProperty(const host_command& command, const std::string& line);
+    const char* readProperty(const host_command& command, const std::string& line);
+    const char* enableControl(const host_command& command, const std::string& line);
+    const char* listControls(const host_command& command, const std::string& line);
+    const char* setTimer(const host_command& command, const std::string& line);
+    const char* closing(const host_command& command, const std::string& line);
+    const char* route(const host_command& command, const std::string& line);
+    const char* readName(const host_command& command, const std::string& line);
+    const char* pollRange(const host_command& command, const std::string& line);
+    const char* registerRange(const host_command& command, const std::string& line);
+    const char* unregister(const host_command& command, const std::string& line);
+    // "RP" and "RR": the router and the range, or null (and said why).
+    device_model* rangeCommand(const host_command& command, int* values, bool& add);
     // Remarks made while a command is handled are printed after the command
     // line itself, so they are gathered first.
     struct remark {
@@ -119,7 +137,6 @@ private:
     void note(const std::string& text);
     void warn(const std::string& text);
     std::vector<remark>* remarks_ = nullptr;
-    const char* handOut(const std::string& text, const std::string& command);
     void giveBack(const char* text);
     void queueRevertive(int device, int destination, int source);
     // Notes how many revertives the faults lost or doubled since the last call.
@@ -141,24 +158,7 @@ private:
     std::mt19937* random_ = &ownRandom_;
     std::function<void(device_model&, int)> routeListener_;
     std::map<int, std::vector<std::pair<int, int>>> registrations_;
-
-    struct answer_block {
-        std::unique_ptr<char[]> text;
-        std::string command;
-        std::uint64_t serial = 0;
-        bool givenBack = false;
-    };
-    // An answer stays alive after its give-back, so that a second give-back
-    // is told apart from a stray pointer; the last `keptGivenBack` of them
-    // do, so that a long run does not keep every answer it ever gave. (A
-    // give-back of an older one is still reported, as a text never handed
-    // out.)
-    static constexpr std::size_t keptGivenBack = 10000;
-    std::unordered_map<const char*, answer_block> answers_;
-    std::deque<const char*> givenBack_;             // oldest first
-    std::map<std::uint64_t, const char*> unreturned_;  // neither given back nor reported, in order
-    std::uint64_t served_ = 0;
-    std::string shownAnswer_;  // the "PS" answer
+    answer_ledger answers_;
     std::vector<std::string> sent_;
     std::vector<std::string> notices_;
     std::vector<std::string> problems_;
