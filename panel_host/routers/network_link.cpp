@@ -2,61 +2,24 @@
 
 #include <algorithm>
 
-#include <boost/asio/connect.hpp>
-#include <boost/asio/write.hpp>
-
-namespace asio = boost::asio;
-using boost::system::error_code;
-
-namespace {
-
-std::string seconds(std::chrono::milliseconds span)
-{
-    auto ms = span.count();
-    std::string text = std::to_string(ms / 1000);
-    if (ms % 1000 != 0) {
-        std::string fraction = std::to_string(1000 + ms % 1000).substr(1);
-        while (fraction.back() == '0')
-            fraction.pop_back();
-        text += "." + fraction;
-    }
-    return text + " s";
-}
-
-}  // namespace
-
 network_link::network_link(event_loop& loop, device_model& device, router_reports& reports, link_address address,
                            int offset, link_timing timing)
     : loop_(loop), device_(device), reports_(reports), address_(std::move(address)), offset_(offset),
-      timing_(timing), socket_(loop.context()), retryTimer_(loop.context()), requestTimer_(loop.context()),
-      nextRetry_(timing.firstRetry), readBuffer_(4096), alive_(std::make_shared<bool>(true))
+      timing_(timing), connection_(loop.context(), address_, timing, *this),
+      requests_(loop.context(), device, reports, timing, *this)
 {
-}
-
-network_link::~network_link()
-{
-    alive_.reset();
-    error_code ignored;
-    socket_.close(ignored);
-    // Cancelling can only fail on a broken reactor; a destructor has no one
-    // to tell, and the handlers see `alive_` gone anyway.
-    try {
-        retryTimer_.cancel();
-        requestTimer_.cancel();
-    } catch (...) {
-    }
 }
 
 void network_link::start()
 {
-    attempt();
+    connection_.open();
 }
 
 bool network_link::waitForFirstAttempt()
 {
-    loop_.runUntil([this] { return firstAttemptOver_ && (!connected_ || (ready() && settled())); },
+    loop_.runUntil([this] { return connection_.firstAttemptOver() && (!connected() || (ready() && settled())); },
                    timing_.connect + timing_.ack + timing_.reply);
-    return connected_;
+    return connected();
 }
 
 int network_link::toWire(int panel) const
@@ -70,138 +33,36 @@ void network_link::tell(const std::string& text, router_reports::level how)
     reports_.reportLink(device_, text, how);
 }
 
-void network_link::attempt()
+void network_link::connectionOpened()
 {
-    ++generation_;
-    error_code ignored;
-    socket_.close(ignored);
-    error_code failure;
-    asio::ip::tcp::resolver resolver(loop_.context());
-    auto endpoints = resolver.resolve(address_.host, std::to_string(address_.port), failure);
-    if (failure) {
-        firstAttemptOver_ = true;
-        lost("cannot resolve " + address_.host + ": " + failure.message());
-        return;
-    }
-    std::weak_ptr<bool> alive = alive_;
-    std::uint64_t generation = generation_;
-    armTimer(timing_.connect);
-    asio::async_connect(socket_, endpoints, [this, alive, generation](const error_code& error, const auto&) {
-        if (alive.expired() || generation != generation_)
-            return;
-        requestTimer_.cancel();
-        firstAttemptOver_ = true;
-        if (error) {
-            lost("cannot connect to " + address_.host + ":" + std::to_string(address_.port) + ": " +
-                 error.message());
-            return;
-        }
-        error_code noDelay;
-        socket_.set_option(asio::ip::tcp::no_delay(true), noDelay);
-        bool again = everConnected_;
-        connected_ = true;
-        everConnected_ = true;
-        toldUnreachable_ = false;
-        nextRetry_ = timing_.firstRetry;
-        device_.setOnline(true);
-        tell(std::string(again ? "connected again to " : "connected to ") + describe(),
-             again ? router_reports::level::note : router_reports::level::detail);
-        readMore();
-        connectionMade();
-        if (again)
-            pollRegistered();
-        trySending();
-    });
+    bool again = everConnected_;
+    everConnected_ = true;
+    toldUnreachable_ = false;
+    device_.setOnline(true);
+    tell(std::string(again ? "connected again to " : "connected to ") + describe(),
+         again ? router_reports::level::note : router_reports::level::detail);
+    connectionMade();
+    if (again)
+        pollRegistered();
+    requests_.trySending();
 }
 
-void network_link::lost(const std::string& why)
+void network_link::connectionBroken(const std::string& why, bool wasConnected, std::chrono::milliseconds nextAttempt)
 {
-    bool wasConnected = connected_;
-    connected_ = false;
     device_.setOnline(false);
-    ++generation_;
-    error_code ignored;
-    socket_.close(ignored);
-    requestTimer_.cancel();
-    outgoing_.clear();
-    writing_ = false;
-    for (auto& pending : requests_)
-        if (pending.outcome)
-            *pending.outcome = "the router is offline (" + why + ")";
-    requests_.clear();
-    std::string next = "next attempt in " + seconds(nextRetry_);
+    requests_.abandon(why);
+    std::string next = "next attempt in " + secondsText(nextAttempt);
     if (wasConnected || !toldUnreachable_) {
         tell(why + "; offline, " + next);
         toldUnreachable_ = true;
     } else {
         tell(why + "; " + next, router_reports::level::detail);
     }
-    scheduleRetry();
-}
-
-void network_link::scheduleRetry()
-{
-    std::weak_ptr<bool> alive = alive_;
-    retryTimer_.expires_after(nextRetry_);
-    nextRetry_ = std::min(nextRetry_ * 2, timing_.longestRetry);
-    retryTimer_.async_wait([this, alive](const error_code& error) {
-        if (alive.expired() || error)
-            return;
-        attempt();
-    });
-}
-
-void network_link::readMore()
-{
-    std::weak_ptr<bool> alive = alive_;
-    std::uint64_t generation = generation_;
-    socket_.async_read_some(asio::buffer(readBuffer_), [this, alive, generation](const error_code& error,
-                                                                                  std::size_t size) {
-        if (alive.expired() || generation != generation_)
-            return;
-        if (error) {
-            lost(error == asio::error::eof ? std::string("the router closed the connection")
-                                           : "connection lost: " + error.message());
-            return;
-        }
-        received(readBuffer_.data(), size);
-        if (generation == generation_ && connected_)
-            readMore();
-    });
-}
-
-void network_link::send(const std::vector<std::uint8_t>& bytes)
-{
-    if (!connected_)
-        return;
-    outgoing_.push_back(bytes);
-    if (!writing_)
-        writeFront();
-}
-
-void network_link::writeFront()
-{
-    writing_ = !outgoing_.empty();
-    if (!writing_)
-        return;
-    std::weak_ptr<bool> alive = alive_;
-    std::uint64_t generation = generation_;
-    asio::async_write(socket_, asio::buffer(outgoing_.front()),
-                      [this, alive, generation](const error_code& error, std::size_t) {
-                          if (alive.expired() || generation != generation_)
-                              return;
-                          if (error) {
-                              lost("cannot send: " + error.message());
-                              return;
-                          }
-                          outgoing_.pop_front();
-                          writeFront();
-                      });
 }
 
 std::string network_link::connect(int source, int destination)
 {
-    if (!connected_)
+    if (!connected())
         return "the router is offline";
     int wireSource = toWire(source), wireDestination = toWire(destination);
     if (wireSource < 0)
@@ -209,27 +70,24 @@ std::string network_link::connect(int source, int destination)
                (source == 0 ? " (the park source; see Offset=)" : "");
     if (wireDestination < 0)
         return "destination " + std::to_string(destination) + " has no number on the router";
-    request route;
-    route.what = request::kind::route;
-    route.bytes = routeRequest(wireSource, wireDestination);
-    route.first = route.last = destination;
-    route.source = source;
-    auto outcome = std::make_shared<std::string>();
-    route.outcome = outcome;
-    requests_.push_back(std::move(route));
-    trySending();
+    auto outcome = requests_.addRoute(routeRequest(wireSource, wireDestination), source, destination);
+    requests_.trySending();
     waitSettled();
     return *outcome;
 }
 
-void network_link::poll(int first, int last)
+// Narrows a range to the destinations the device has; false when none is left.
+bool network_link::pollRange(int& first, int& last) const
 {
-    if (!connected_)
-        return;
     first = std::max(first, 1);
     if (device_.destinations() > 0)
         last = std::min(last, device_.destinations());
-    if (first > last)
+    return first <= last;
+}
+
+void network_link::poll(int first, int last)
+{
+    if (!connected() || !pollRange(first, last))
         return;
     int wireFirst = toWire(first), wireLast = toWire(last);
     if (wireFirst < 0 || wireLast < 0) {
@@ -237,14 +95,8 @@ void network_link::poll(int first, int last)
              " have no numbers on the router; not polled", router_reports::level::warning);
         return;
     }
-    request poll;
-    poll.what = request::kind::poll;
-    poll.bytes = pollRequest(wireFirst, wireLast);
-    poll.first = first;
-    poll.last = last;
-    poll.answered.assign(static_cast<std::size_t>(last - first) + 1, false);
-    requests_.push_back(std::move(poll));
-    trySending();
+    requests_.addPoll(pollRequest(wireFirst, wireLast), first, last);
+    requests_.trySending();
     waitSettled();
 }
 
@@ -252,17 +104,10 @@ void network_link::pollRegistered()
 {
     int count = 0;
     for (const auto& range : device_.registrations()) {
-        int first = std::max(range.first, 1);
-        int last = device_.destinations() > 0 ? std::min(range.second, device_.destinations()) : range.second;
-        if (first > last || toWire(first) < 0 || toWire(last) < 0)
+        int first = range.first, last = range.second;
+        if (!pollRange(first, last) || toWire(first) < 0 || toWire(last) < 0)
             continue;
-        request poll;
-        poll.what = request::kind::poll;
-        poll.bytes = pollRequest(toWire(first), toWire(last));
-        poll.first = first;
-        poll.last = last;
-        poll.answered.assign(static_cast<std::size_t>(last - first) + 1, false);
-        requests_.push_back(std::move(poll));
+        requests_.addPoll(pollRequest(toWire(first), toWire(last)), first, last);
         count += last - first + 1;
     }
     if (count > 0)
@@ -271,96 +116,11 @@ void network_link::pollRegistered()
 
 void network_link::waitSettled()
 {
-    auto bound = (timing_.ack * maxAttempts_ + timing_.reply) * static_cast<int>(std::max<std::size_t>(1, requests_.size()));
+    auto bound = (timing_.ack * requests_.maxAttempts() + timing_.reply) *
+                 static_cast<int>(std::max<std::size_t>(1, requests_.size()));
     bound = std::min(bound, std::chrono::milliseconds(60000));
     if (!loop_.runUntil([this] { return settled(); }, bound))
-        tell("no answer from the router in " + seconds(bound), router_reports::level::warning);
-}
-
-void network_link::trySending()
-{
-    if (requests_.empty() || !ready())
-        return;
-    request& head = requests_.front();
-    if (head.attempts > 0)
-        return;
-    head.attempts = 1;
-    send(head.bytes);
-    armTimer(timing_.ack);
-}
-
-void network_link::armTimer(std::chrono::milliseconds span)
-{
-    std::weak_ptr<bool> alive = alive_;
-    std::uint64_t generation = generation_;
-    requestTimer_.expires_after(span);
-    requestTimer_.async_wait([this, alive, generation](const error_code& error) {
-        if (alive.expired() || error || generation != generation_)
-            return;
-        timedOut();
-    });
-}
-
-void network_link::timedOut()
-{
-    if (!connected_) {
-        // The connection attempt itself took too long.
-        error_code ignored;
-        socket_.close(ignored);
-        return;
-    }
-    if (requests_.empty())
-        return;
-    request& head = requests_.front();
-    if (!head.acknowledged) {
-        if (head.attempts < maxAttempts_) {
-            ++head.attempts;
-            tell("no ACK in " + seconds(timing_.ack) + ": request sent again", router_reports::level::detail);
-            send(head.bytes);
-            armTimer(timing_.ack);
-            return;
-        }
-        lost("no ACK to " + std::to_string(head.attempts) + (head.attempts == 1 ? " request" : " requests"));
-        return;
-    }
-    finishRequest();
-}
-
-void network_link::acknowledged()
-{
-    if (requests_.empty() || requests_.front().acknowledged || requests_.front().attempts == 0) {
-        tell("an ACK that answers no request, ignored", router_reports::level::detail);
-        return;
-    }
-    requests_.front().acknowledged = true;
-    armTimer(timing_.reply);
-}
-
-void network_link::refused(const std::string& why)
-{
-    if (requests_.empty() || requests_.front().attempts == 0) {
-        tell("a refusal (" + why + ") that answers no request, ignored", router_reports::level::detail);
-        return;
-    }
-    requests_.front().refusal = why;
-    finishRequest();
-}
-
-void network_link::resend()
-{
-    if (requests_.empty() || requests_.front().attempts == 0 || requests_.front().acknowledged) {
-        tell("a NAK that answers no request, ignored", router_reports::level::detail);
-        return;
-    }
-    request& head = requests_.front();
-    if (head.attempts >= maxAttempts_) {
-        refused("the router answered NAK " + std::to_string(head.attempts) + " times");
-        return;
-    }
-    ++head.attempts;
-    tell("NAK: request sent again (" + std::to_string(head.attempts) + " of " + std::to_string(maxAttempts_) + ")");
-    send(head.bytes);
-    armTimer(timing_.ack);
+        tell("no answer from the router in " + secondsText(bound), router_reports::level::warning);
 }
 
 void network_link::reported(int wireDestination, int wireSource, bool change)
@@ -375,55 +135,7 @@ void network_link::reported(int wireDestination, int wireSource, bool change)
     }
     if (change)
         reports_.reportChange(device_, destination);
-    if (requests_.empty() || !requests_.front().acknowledged)
-        return;
-    request& head = requests_.front();
-    if (destination < head.first || destination > head.last)
-        return;
-    if (head.what == request::kind::route) {
-        if (change) {
-            head.reported = true;
-            finishRequest();
-        }
-        return;
-    }
-    head.answered[static_cast<std::size_t>(destination - head.first)] = true;
-    if (std::all_of(head.answered.begin(), head.answered.end(), [](bool done) { return done; }))
-        finishRequest();
-}
-
-void network_link::finishRequest()
-{
-    if (requests_.empty())
-        return;
-    requestTimer_.cancel();
-    request head = std::move(requests_.front());
-    requests_.pop_front();
-    if (head.outcome)
-        *head.outcome = head.refusal;
-    if (head.what == request::kind::poll) {
-        if (!head.refusal.empty()) {
-            tell("poll of " + std::to_string(head.first) + " to " + std::to_string(head.last) +
-                     " refused: " + head.refusal,
-                 router_reports::level::warning);
-        } else {
-            int missing = 0;
-            for (int destination = head.first; destination <= head.last; ++destination) {
-                if (head.answered[static_cast<std::size_t>(destination - head.first)])
-                    reports_.reportPolled(device_, destination);
-                else
-                    ++missing;
-            }
-            if (missing > 0)
-                tell("reported " + std::to_string(head.last - head.first + 1 - missing) + " of the " +
-                         std::to_string(head.last - head.first + 1) + " polled destinations",
-                     router_reports::level::warning);
-        }
-    } else if (head.refusal.empty() && head.acknowledged && !head.reported) {
-        tell("no report of destination " + std::to_string(head.first) + " after the route",
-             router_reports::level::detail);
-    }
-    trySending();
+    requests_.reported(destination, change);
 }
 
 void network_link::nameReported(int database, int wireIndex, const std::string& name, bool quiet)

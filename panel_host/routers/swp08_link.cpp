@@ -32,10 +32,10 @@ void swp08_link::received(const std::uint8_t* bytes, std::size_t size)
             return;  // lost while handling an earlier item
         switch (found.what) {
         case swp08::item::kind::ack_received:
-            acknowledged();
+            requests().acknowledged();
             break;
         case swp08::item::kind::nak_received:
-            resend();
+            requests().resend();
             break;
         case swp08::item::kind::junk:
             tell("SW-P-08: " + found.problem);

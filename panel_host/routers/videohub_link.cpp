@@ -27,7 +27,7 @@ videohub_link::videohub_link(event_loop& loop, device_model& device, router_repo
                              int offset, link_timing timing)
     : network_link(loop, device, reports, std::move(address), offset, timing)
 {
-    maxAttempts_ = 1;
+    requests().setMaxAttempts(1);
 }
 
 std::string videohub_link::describe() const
@@ -67,10 +67,10 @@ void videohub_link::handle(const videohub::block& found)
 {
     switch (found.what) {
     case videohub::block::kind::ack:
-        acknowledged();
+        requests().acknowledged();
         return;
     case videohub::block::kind::nak:
-        refused("the router answered NAK (the output may be locked by another client)");
+        requests().refused("the router answered NAK (the output may be locked by another client)");
         return;
     case videohub::block::kind::problem:
         tell("Videohub: " + found.problem);
@@ -90,7 +90,7 @@ void videohub_link::handle(const videohub::block& found)
         firstDump_ = false;
         if (!preludeDone_) {
             preludeDone_ = true;
-            trySending();
+            requests().trySending();
         }
     } else if (ignoredBlocks().count(found.header) == 0) {
         tell("Videohub: unknown block \"" + found.header.substr(0, 60) + "\" skipped");
@@ -114,7 +114,7 @@ void videohub_link::routing(const videohub::block& found)
 {
     // The answer to our own request for the whole block is a poll's answer;
     // any other routing block reports changes.
-    bool change = preludeDone_ && !pollAnswerDue();
+    bool change = preludeDone_ && !requests().pollAnswerDue();
     for (const auto& line : found.lines) {
         int output = 0, input = 0;
         std::string rest;
@@ -125,12 +125,12 @@ void videohub_link::routing(const videohub::block& found)
         }
         reported(output, input, change);
     }
-    finishPoll();
+    requests().finishPoll();
     if (!preludeDone_) {
         // Older routers end their dump here, without END PRELUDE.
         preludeDone_ = true;
         firstDump_ = false;
-        trySending();
+        requests().trySending();
     }
 }
 

@@ -1,0 +1,227 @@
+#include "routers/doubles/router_double.h"
+
+#include <algorithm>
+
+#include <boost/asio/post.hpp>
+#include <boost/asio/write.hpp>
+
+#include "facility/ini_file.h"
+#include "facility/router_model.h"
+
+namespace asio = boost::asio;
+using boost::system::error_code;
+
+double_state double_state::ofSize(int inputs, int outputs)
+{
+    double_state state;
+    state.inputs = inputs;
+    state.outputs = outputs;
+    state.routes.assign(static_cast<std::size_t>(outputs), 0);
+    state.inputLabels.resize(static_cast<std::size_t>(inputs));
+    state.outputLabels.resize(static_cast<std::size_t>(outputs));
+    for (int i = 0; i < inputs; ++i)
+        state.inputLabels[static_cast<std::size_t>(i)] = "Input " + std::to_string(i + 1);
+    for (int o = 0; o < outputs; ++o)
+        state.outputLabels[static_cast<std::size_t>(o)] = "Output " + std::to_string(o + 1);
+    return state;
+}
+
+bool double_state::fromDeviceFile(const std::string& path, int offset, double_state& state, std::string& error)
+{
+    ini_file ini;
+    if (!ini.load(path)) {
+        error = "cannot read device file " + path;
+        return false;
+    }
+    device_model device = device_model::fromIni(0, ini);
+    if (!device.isRouter() || device.destinations() <= 0) {
+        error = path + ": not a router with a destination count";
+        return false;
+    }
+    int inputs = std::max(device.sources() + 1 - offset, 1);
+    int outputs = device.destinations() + 1 - offset;
+    state = ofSize(inputs, outputs);
+    for (int o = 0; o < outputs; ++o) {
+        auto source = device.crosspoint(o + offset);
+        int input = source ? *source - offset : 0;
+        state.routes[static_cast<std::size_t>(o)] = input >= 0 && input < inputs ? input : 0;
+        auto name = device.name(1, o + offset);
+        state.outputLabels[static_cast<std::size_t>(o)] = name ? *name : std::string();
+    }
+    for (int i = 0; i < inputs; ++i) {
+        auto name = device.name(0, i + offset);
+        state.inputLabels[static_cast<std::size_t>(i)] = name ? *name : std::string();
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------- sessions
+
+double_session::double_session(router_double& owner, asio::ip::tcp::socket socket, int id)
+    : owner_(owner), socket_(std::move(socket)), id_(id), buffer_(4096)
+{
+}
+
+void double_session::start()
+{
+    owner_.opened(*this);
+    readMore();
+}
+
+void double_session::readMore()
+{
+    auto self = shared_from_this();
+    socket_.async_read_some(asio::buffer(buffer_), [this, self](const error_code& error, std::size_t size) {
+        if (closed_)
+            return;
+        if (error) {
+            close();
+            return;
+        }
+        owner_.received(*this, buffer_.data(), size);
+        if (!closed_)
+            readMore();
+    });
+}
+
+void double_session::write(const std::string& bytes)
+{
+    if (closed_ || bytes.empty())
+        return;
+    outgoing_.push_back(bytes);
+    if (!writing_)
+        writeNext();
+}
+
+void double_session::writeNext()
+{
+    if (outgoing_.empty() || closed_) {
+        writing_ = false;
+        return;
+    }
+    writing_ = true;
+    auto self = shared_from_this();
+    auto text = std::make_shared<std::string>(std::move(outgoing_.front()));
+    outgoing_.erase(outgoing_.begin());
+    asio::async_write(socket_, asio::buffer(*text), [this, self, text](const error_code& error, std::size_t) {
+        if (error) {
+            close();
+            return;
+        }
+        writeNext();
+    });
+}
+
+void double_session::close()
+{
+    if (closed_)
+        return;
+    closed_ = true;
+    error_code ignored;
+    socket_.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
+    socket_.close(ignored);
+    owner_.forget(this);
+}
+
+// ---------------------------------------------------------------- the server
+
+router_double::router_double(asio::io_context& context, double_state state)
+    : context_(context), state_(std::move(state)), alive_(std::make_shared<bool>(true))
+{
+}
+
+router_double::~router_double()
+{
+    alive_.reset();
+    if (acceptor_) {
+        error_code ignored;
+        acceptor_->close(ignored);
+    }
+    auto sessions = sessions_;
+    for (const auto& session : sessions)
+        session->close();
+}
+
+bool router_double::listen(std::uint16_t port, std::string& error)
+{
+    try {
+        asio::ip::tcp::endpoint endpoint(asio::ip::make_address("127.0.0.1"), port);
+        acceptor_ = std::make_unique<asio::ip::tcp::acceptor>(context_);
+        acceptor_->open(endpoint.protocol());
+        acceptor_->set_option(asio::socket_base::reuse_address(true));
+        acceptor_->bind(endpoint);
+        acceptor_->listen();
+        port_ = acceptor_->local_endpoint().port();
+    } catch (const boost::system::system_error& failure) {
+        error = "cannot listen on 127.0.0.1:" + std::to_string(port) + ": " + failure.what();
+        acceptor_.reset();
+        return false;
+    }
+    accept();
+    return true;
+}
+
+void router_double::accept()
+{
+    std::weak_ptr<bool> alive = alive_;
+    acceptor_->async_accept([this, alive](const error_code& error, asio::ip::tcp::socket socket) {
+        if (alive.expired() || error || !acceptor_)
+            return;
+        static int nextId = 0;
+        auto session = std::make_shared<double_session>(*this, std::move(socket), ++nextId);
+        sessions_.insert(session);
+        session->start();
+        accept();
+    });
+}
+
+std::size_t router_double::clients() const
+{
+    return sessions_.size();
+}
+
+void router_double::forget(double_session* session)
+{
+    for (auto at = sessions_.begin(); at != sessions_.end(); ++at)
+        if (at->get() == session) {
+            // Keep the session alive until its handlers have run.
+            asio::post(context_, [keep = *at] { (void)keep; });
+            sessions_.erase(at);
+            return;
+        }
+}
+
+void router_double::dropClients()
+{
+    auto sessions = sessions_;
+    for (const auto& session : sessions)
+        session->close();
+}
+
+void router_double::refuse(bool refusing)
+{
+    if (refusing) {
+        if (acceptor_) {
+            error_code ignored;
+            acceptor_->close(ignored);
+            acceptor_.reset();
+        }
+        return;
+    }
+    if (!acceptor_) {
+        std::string error;
+        listen(port_, error);
+    }
+}
+
+void router_double::sendRaw(const std::string& bytes)
+{
+    broadcast(bytes);
+}
+
+void router_double::broadcast(const std::string& bytes)
+{
+    auto sessions = sessions_;
+    for (const auto& session : sessions)
+        session->write(bytes);
+}

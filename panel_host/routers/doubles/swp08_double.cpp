@@ -1,0 +1,109 @@
+#include "routers/doubles/swp08_double.h"
+
+#include <algorithm>
+
+#include "routers/swp08_codec.h"
+
+namespace asio = boost::asio;
+
+swp08_double::swp08_double(asio::io_context& context, double_state state, int matrix, int level)
+    : router_double(context, std::move(state)), matrix_(matrix), level_(level)
+{
+}
+
+std::string swp08_double::framed(const std::vector<std::uint8_t>& data)
+{
+    std::vector<std::uint8_t> bytes = swp08::frame(data);
+    if (corruptNext_) {
+        corruptNext_ = false;
+        // The checksum is the byte before DLE ETX (never a doubled DLE here
+        // for the messages we send, which is checked).
+        std::uint8_t& checksum = bytes[bytes.size() - 3];
+        checksum = static_cast<std::uint8_t>(checksum == 0x0F ? 0x0E : checksum ^ 0x01);
+        if (checksum == swp08::dle)
+            checksum = 0x11;
+    }
+    return std::string(bytes.begin(), bytes.end());
+}
+
+void swp08_double::opened(double_session& session)
+{
+    session.state = std::make_shared<swp08::reader>();
+}
+
+void swp08_double::routeByOther(int output, int input)
+{
+    if (!validRoute(output, input))
+        return;
+    state_.routes[static_cast<std::size_t>(output)] = input;
+    broadcast(framed(swp08::crosspointMessage(swp08::cmdConnected, {matrix_, level_, output, input, false})));
+}
+
+void swp08_double::received(double_session& session, const std::uint8_t* bytes, std::size_t size)
+{
+    auto& reader = *std::static_pointer_cast<swp08::reader>(session.state);
+    std::vector<swp08::item> items;
+    reader.feed(bytes, size, items);
+    for (const auto& found : items) {
+        if (found.what == swp08::item::kind::bad_frame) {
+            requests_.push_back("bad frame: " + found.problem);
+            if (!silent_)
+                session.write(std::string{char(swp08::dle), char(swp08::nak)});
+            continue;
+        }
+        if (found.what != swp08::item::kind::message)
+            continue;  // the client's ACKs, NAKs and junk
+        requests_.push_back(swp08::hex(found.data));
+        if (silent_)
+            continue;
+        if (nakNext_ > 0) {
+            --nakNext_;
+            session.write(std::string{char(swp08::dle), char(swp08::nak)});
+            continue;
+        }
+        // The ACK and the reply leave in one write: the client must take
+        // them apart.
+        std::string reply{char(swp08::dle), char(swp08::ack)};
+        message(session, found.data, reply);
+        session.write(reply);
+    }
+}
+
+void swp08_double::message(double_session& session, const std::vector<std::uint8_t>& data, std::string& reply)
+{
+    std::uint8_t command = data[0];
+    if (command == swp08::cmdInterrogate || command == swp08::cmdConnect) {
+        swp08::crosspoint point;
+        if (!swp08::readCrosspoint(data, point) || point.matrix != matrix_ || point.level != level_ ||
+            point.destination >= state_.outputs)
+            return;
+        if (command == swp08::cmdInterrogate) {
+            point.source = state_.routes[static_cast<std::size_t>(point.destination)];
+            reply += framed(swp08::crosspointMessage(swp08::cmdTally, point));
+            return;
+        }
+        if (!validRoute(point.destination, point.source))
+            return;
+        state_.routes[static_cast<std::size_t>(point.destination)] = point.source;
+        // The connected message goes to every client; to the one that asked
+        // right behind its ACK.
+        std::string connected = framed(swp08::crosspointMessage(swp08::cmdConnected, point));
+        reply += connected;
+        for (const auto& other : sessions_)
+            if (other.get() != &session)
+                other->write(connected);
+        return;
+    }
+    if (command == swp08::cmdTallyDumpRequest && data.size() >= 2 && (data[1] >> 4) == matrix_ &&
+        (data[1] & 0x0F) == level_) {
+        bool small = state_.outputs <= 192 && state_.inputs <= 192;
+        std::size_t chunk = small ? 128 : 64;
+        for (std::size_t first = 0; first < state_.routes.size(); first += chunk) {
+            std::size_t end = std::min(state_.routes.size(), first + chunk);
+            std::vector<int> sources(state_.routes.begin() + static_cast<std::ptrdiff_t>(first),
+                                     state_.routes.begin() + static_cast<std::ptrdiff_t>(end));
+            reply += framed(small ? swp08::tallyDumpByte(matrix_, level_, static_cast<int>(first), sources)
+                                  : swp08::tallyDumpWord(matrix_, level_, static_cast<int>(first), sources));
+        }
+    }
+}
