@@ -1,11 +1,14 @@
 #include "web/runner_adapter.h"
 
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string_view>
 
-#include "web/json_text.h"
+#include "facility/panel_model.h"
 #include "facility/router_model.h"
+#include "web/facility_json.h"
+#include "web/json_text.h"
 #include "scenario/scenario_parser.h"
 #include "scenario/scenario_runner.h"
 #include "scenario/session_recorder.h"
@@ -27,27 +30,76 @@ std::vector<std::string> splitLines(const std::string& text)
     return lines;
 }
 
-// Names held in one database of a device: probed upwards from 0 until all
-// that the device holds are found (names may sit past the device's size).
-void writeNames(json::writer& out, const device_model& device)
+// The clock as the page shows it: virtual now, whether it follows wall
+// time and how fast, and the panel's running timers.
+void writeClock(json::writer& out, std::int64_t now, const wall_clock_settings& clock,
+                const std::map<int, std::int64_t>& timers)
 {
-    out.key("names").beginObject();
-    constexpr int databases = 10;
-    constexpr int probeLimit = 100000;
-    for (int database = 0; database < databases; ++database) {
-        int count = device.namesIn(database);
-        if (count == 0)
-            continue;
-        out.key(std::to_string(database)).beginObject();
-        int found = 0;
-        for (int index = 0; index < probeLimit && found < count; ++index)
-            if (auto name = device.name(database, index)) {
-                out.key(std::to_string(index)).value(*name);
-                ++found;
-            }
+    out.key("clock").beginObject();
+    out.key("now").value(now);
+    out.key("running").value(clock.running);
+    out.key("speed").value(clock.speed);
+    out.key("timers").beginObject();
+    for (const auto& timer : timers)
+        out.key(std::to_string(timer.first)).value(static_cast<std::int64_t>(timer.second));
+    out.endObject();
+    out.endObject();
+}
+
+// Every component declared so far, "main" alone unless a line named
+// another; each panel says whose it is.
+void writeComponents(json::writer& out, const std::vector<component_view>& components)
+{
+    out.key("components").beginArray();
+    for (const auto& component : components) {
+        out.beginObject();
+        out.key("name").value(component.name);
+        out.key("exists").value(component.exists);
+        out.key("panels").beginArray();
+        for (const auto& entry : component.panels->panels())
+            out.value(entry.first);
+        out.endArray();
         out.endObject();
     }
+    out.endArray();
+}
+
+void writeControl(json::writer& out, const panel_control& control)
+{
+    out.beginObject();
+    out.key("id").value(control.id);
+    out.key("kind").value(control.kind);
+    out.key("x").value(control.x);
+    out.key("y").value(control.y);
+    out.key("w").value(control.w);
+    out.key("h").value(control.h);
+    out.key("enabled").value(control.enabled);
+    out.key("properties").beginObject();
+    for (const auto& property : control.properties)
+        out.key(property.first).value(property.second);
     out.endObject();
+    out.endObject();
+}
+
+void writePanels(json::writer& out, const std::vector<component_view>& components)
+{
+    out.key("panels").beginArray();
+    for (const auto& component : components)
+        for (const auto& entry : component.panels->panels()) {
+            const panel_layout& layout = entry.second;
+            out.beginObject();
+            out.key("panel").value(entry.first);
+            out.key("component").value(component.name);
+            out.key("layout").value(layout.name);
+            out.key("width").value(layout.width);
+            out.key("height").value(layout.height);
+            out.key("controls").beginArray();
+            for (const auto& control : layout.controls)
+                writeControl(out, control);
+            out.endArray();
+            out.endObject();
+        }
+    out.endArray();
 }
 
 }  // namespace
@@ -134,111 +186,13 @@ std::string runner_adapter::stateJson(const std::string& stylesJson) const
 {
     json::writer out;
     out.beginObject();
-
-    out.key("clock").beginObject();
-    out.key("now").value(now());
-    out.key("running").value(clock_.running);
-    out.key("speed").value(clock_.speed);
-    out.key("timers").beginObject();
-    for (const auto& timer : runner_.clock().timerIntervals())
-        out.key(std::to_string(timer.first)).value(static_cast<std::int64_t>(timer.second));
-    out.endObject();
-    out.endObject();
-
-    facility_faults& faults = runner_.host().faults();
-    out.key("faults").beginObject();
-    out.key("delay").value(faults.delay);
-    out.key("drop").value(faults.dropPercent);
-    out.key("duplicate").value(faults.duplicatePercent);
-    out.key("offline").beginArray();
-    for (const auto& entry : routers_.devices())
-        if (!entry.second.online())
-            out.value(entry.first);
-    out.endArray();
-    out.endObject();
-
-    // Every component declared so far, "main" alone unless a line named
-    // another; each panel says whose it is.
+    writeClock(out, now(), clock_, runner_.clock().timerIntervals());
+    writeFaults(out, runner_.host().faults(), routers_);
     std::vector<component_view> components = runner_.components();
-    out.key("components").beginArray();
-    for (const auto& component : components) {
-        out.beginObject();
-        out.key("name").value(component.name);
-        out.key("exists").value(component.exists);
-        out.key("panels").beginArray();
-        for (const auto& entry : component.panels->panels())
-            out.value(entry.first);
-        out.endArray();
-        out.endObject();
-    }
-    out.endArray();
-
-    out.key("panels").beginArray();
-    for (const auto& component : components)
-        for (const auto& entry : component.panels->panels()) {
-            const panel_layout& layout = entry.second;
-            out.beginObject();
-            out.key("panel").value(entry.first);
-            out.key("component").value(component.name);
-            out.key("layout").value(layout.name);
-            out.key("width").value(layout.width);
-            out.key("height").value(layout.height);
-            out.key("controls").beginArray();
-            for (const auto& control : layout.controls) {
-                out.beginObject();
-                out.key("id").value(control.id);
-                out.key("kind").value(control.kind);
-                out.key("x").value(control.x);
-                out.key("y").value(control.y);
-                out.key("w").value(control.w);
-                out.key("h").value(control.h);
-                out.key("enabled").value(control.enabled);
-                out.key("properties").beginObject();
-                for (const auto& property : control.properties)
-                    out.key(property.first).value(property.second);
-                out.endObject();
-                out.endObject();
-            }
-            out.endArray();
-            out.endObject();
-        }
-    out.endArray();
-
-    out.key("routers").beginArray();
-    for (const auto& entry : routers_.devices()) {
-        const device_model& device = entry.second;
-        if (!device.isRouter())
-            continue;
-        out.beginObject();
-        out.key("device").value(device.number());
-        out.key("name").value(device.name());
-        out.key("online").value(device.online());
-        out.key("sources").value(device.sources());
-        out.key("destinations").value(device.destinations());
-        // crosspoints[i] is the source on destination i + 1.
-        out.key("crosspoints").beginArray();
-        for (int destination = 1; destination <= device.destinations(); ++destination)
-            out.value(device.crosspoint(destination).value_or(0));
-        out.endArray();
-        writeNames(out, device);
-        out.endObject();
-    }
-    out.endArray();
-
-    out.key("namesDevices").beginArray();
-    for (const auto& entry : routers_.devices()) {
-        const device_model& device = entry.second;
-        if (device.isRouter())
-            continue;
-        out.beginObject();
-        out.key("device").value(device.number());
-        out.key("name").value(device.name());
-        out.key("online").value(device.online());
-        writeNames(out, device);
-        out.endObject();
-    }
-    out.endArray();
-
+    writeComponents(out, components);
+    writePanels(out, components);
+    writeRouters(out, routers_);
+    writeNamesDevices(out, routers_);
     out.key("lastAnswer");
     if (runner_.lastAnswer())
         out.value(*runner_.lastAnswer());

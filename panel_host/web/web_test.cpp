@@ -1,12 +1,14 @@
-// The browser view's pieces that need no browser: the address option, the
-// image paths a request may name, the styles file, the transcript tap and
+// The browser view's pieces that need no browser: the address option and
+// the Host rules, the image paths a request may name, the styles file, and
 // the adapter between scenario lines and the runner (errors, state,
-// recording). The page and the server are tested in a browser (tests/).
+// recording). The server's routes and live stream are driven through
+// sockets in web_server_test.cpp, the page in a browser (tests/).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "web/json_text.h"
@@ -16,7 +18,9 @@
 #include "scenario/scenario_runner.h"
 #include "scenario/session_recorder.h"
 #include "temp_installation.h"
+#include "web/serve_address.h"
 #include "web/web_files.h"
+#include "web/web_test_facility.h"
 #include "web/web_view.h"
 
 namespace fs = std::filesystem;
@@ -129,39 +133,51 @@ TEST(Json, QuotesControlCharactersAndBadUtf8)
     EXPECT_EQ(out.text(), "{\"a\":[1,\"x\",null],\"b\":true}");
 }
 
-#if defined(_WIN32)
-const char* const suffix = ".dll";
-#else
-const char* const suffix = ".so";
-#endif
+// Which Host and Origin headers the server answers, listening on loopback
+// (its own names only) and on every address (any name; a page of another
+// site is still refused by its Origin).
+TEST(HostRules, LoopbackAnswersItsOwnNamesAndEveryAddressChecksTheOrigin)
+{
+    struct row {
+        const char* listening;
+        const char* host;
+        const char* origin;  // null: no Origin header
+        bool allowed;
+    };
+    const row rows[] = {
+        {"127.0.0.1", "127.0.0.1:8080", nullptr, true},
+        {"127.0.0.1", "localhost:8080", nullptr, true},
+        {"127.0.0.1", "[::1]:8080", nullptr, true},
+        {"127.0.0.1", "localhost:9999", nullptr, true},  // any port: a loopback name is trusted as such
+        {"127.0.0.1", "127.0.0.1:8080", "http://127.0.0.1:8080", true},
+        {"127.0.0.1", "rebound.example:8080", nullptr, false},
+        {"127.0.0.1", "", nullptr, false},
+        {"127.0.0.1", "127.0.0.1:8080", "http://other.example", false},
+        {"127.0.0.1", "127.0.0.1:8080", "", false},
+        {"127.0.0.1", "127.0.0.1:8080", "https://127.0.0.1:8080", false},
+        {"::1", "[::1]:8080", nullptr, true},
+        {"::0001", "[::1]:8080", nullptr, true},
+        {"0.0.0.0", "studio-pc:8080", nullptr, true},
+        {"0.0.0.0", "studio-pc:8080", "http://studio-pc:8080", true},
+        {"0.0.0.0", "studio-pc:8080", "http://other.example", false},
+    };
+    for (const auto& r : rows) {
+        web::host_rules rules;
+        rules.listeningOn(r.listening, 8080);
+        std::optional<std::string> origin;
+        if (r.origin != nullptr)
+            origin = r.origin;
+        EXPECT_EQ(rules.allows(r.host, origin), r.allowed)
+            << r.listening << " Host " << r.host << " Origin " << (r.origin == nullptr ? "none" : r.origin);
+    }
+    web::host_rules v6;
+    v6.listeningOn("::0001", 81);
+    EXPECT_EQ(v6.host(), "[::1]:81");
+}
 
 // The adapter on the sample installation with the real module: what the
 // page's requests turn into, and a recording that replays to the same state.
-class Adapter : public ::testing::Test {
-protected:
-    Adapter() : out(text, transcript_style{1, false, false})
-    {
-        std::string source = ZELM_SOURCE_DIR;
-        setEnvironmentVariable("QV_ROOT", source + "/examples/installation");
-        setEnvironmentVariable("QV_SYSTEM", "SYS");
-        std::string error;
-        EXPECT_TRUE(routers.load(source + "/examples/installation/SYS/config/system", error)) << error;
-        const char* bin = std::getenv("ZELM_BIN_DIR");
-        settings.modulePath = std::string(bin == nullptr ? "." : bin) + "/Tessaly_Q" + suffix;
-        settings.layoutDir = source + "/panels/components/Tessaly_Q";
-    }
-    std::unique_ptr<scenario_runner> start()
-    {
-        auto runner = std::make_unique<scenario_runner>(settings, routers, out);
-        std::string error;
-        EXPECT_TRUE(runner->openModule(error)) << error;
-        return runner;
-    }
-    std::ostringstream text;
-    transcript out;
-    router_model routers;
-    runner_settings settings;
-};
+using Adapter = web_test_facility;
 
 TEST_F(Adapter, BadTextGetsTheParsersMessageAndRunsNothing)
 {

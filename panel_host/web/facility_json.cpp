@@ -1,0 +1,90 @@
+#include "web/facility_json.h"
+
+#include <string>
+
+#include "facility/router_model.h"
+#include "facility/simulated_host.h"
+#include "web/json_text.h"
+
+namespace {
+
+// Names held in one database of a device: probed upwards from 0 until all
+// that the device holds are found (names may sit past the device's size).
+void writeNames(json::writer& out, const device_model& device)
+{
+    out.key("names").beginObject();
+    constexpr int databases = 10;
+    constexpr int probeLimit = 100000;
+    for (int database = 0; database < databases; ++database) {
+        int count = device.namesIn(database);
+        if (count == 0)
+            continue;
+        out.key(std::to_string(database)).beginObject();
+        int found = 0;
+        for (int index = 0; index < probeLimit && found < count; ++index)
+            if (auto name = device.name(database, index)) {
+                out.key(std::to_string(index)).value(*name);
+                ++found;
+            }
+        out.endObject();
+    }
+    out.endObject();
+}
+
+void writeRouter(json::writer& out, const device_model& device)
+{
+    out.beginObject();
+    out.key("device").value(device.number());
+    out.key("name").value(device.name());
+    out.key("online").value(device.online());
+    out.key("sources").value(device.sources());
+    out.key("destinations").value(device.destinations());
+    out.key("crosspoints").beginArray();
+    for (int destination = 1; destination <= device.destinations(); ++destination)
+        out.value(device.crosspoint(destination).value_or(0));
+    out.endArray();
+    writeNames(out, device);
+    out.endObject();
+}
+
+}  // namespace
+
+void writeFaults(json::writer& out, const facility_faults& faults, const router_model& routers)
+{
+    out.key("faults").beginObject();
+    out.key("delay").value(faults.delay);
+    out.key("drop").value(faults.dropPercent);
+    out.key("duplicate").value(faults.duplicatePercent);
+    out.key("offline").beginArray();
+    for (const auto& entry : routers.devices())
+        if (!entry.second.online())
+            out.value(entry.first);
+    out.endArray();
+    out.endObject();
+}
+
+void writeRouters(json::writer& out, const router_model& routers)
+{
+    out.key("routers").beginArray();
+    for (const auto& entry : routers.devices())
+        if (entry.second.isRouter())
+            writeRouter(out, entry.second);
+    out.endArray();
+}
+
+void writeNamesDevices(json::writer& out, const router_model& routers)
+{
+    out.key("namesDevices").beginArray();
+    for (const auto& entry : routers.devices()) {
+        const device_model& device = entry.second;
+        if (device.isRouter())
+            continue;
+        out.beginObject();
+        out.key("device").value(device.number());
+        out.key("name").value(device.name());
+        out.key("online").value(device.online());
+        writeNames(out, device);
+        out.endObject();
+    }
+    out.endArray();
+}

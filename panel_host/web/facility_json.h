@@ -1,0 +1,20 @@
+// facility_json: the simulated facility as the page's state carries it:
+// the faults in force, the routers with their crosspoints and names, and
+// the devices that hold only names. Each writes one key of the state
+// object into `out`.
+#pragma once
+
+namespace json {
+class writer;
+}
+class router_model;
+struct facility_faults;
+
+// "faults": {"delay", "drop", "duplicate", "offline": [device, ...]}.
+void writeFaults(json::writer& out, const facility_faults& faults, const router_model& routers);
+// "routers": [{"device", "name", "online", "sources", "destinations",
+// "crosspoints", "names"}, ...]; crosspoints[i] is the source on
+// destination i + 1, 0 for none.
+void writeRouters(json::writer& out, const router_model& routers);
+// "namesDevices": [{"device", "name", "online", "names"}, ...].
+void writeNamesDevices(json::writer& out, const router_model& routers);
