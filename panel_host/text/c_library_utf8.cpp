@@ -137,15 +137,18 @@ std::size_t c_library_utf8::maximalSubpart(std::string_view bytes) const
     return longest;
 }
 
-std::string differences(const utf8::sequence& ours, const c_reading& theirs, std::size_t subpart)
+bool sameReading(const utf8::sequence& ours, const c_reading& theirs, std::size_t subpart)
 {
     const bool theirsValid = theirs.what == c_reading::character && theirs.point <= lastCodePoint;
-    const bool same = ours.valid ? theirsValid && ours.point == theirs.point && ours.length == theirs.length
-                                 : !theirsValid && ours.point == utf8::replacement && ours.length == subpart;
-    if (same)
+    return ours.valid ? theirsValid && ours.point == theirs.point && ours.length == theirs.length
+                      : !theirsValid && ours.point == utf8::replacement && ours.length == subpart;
+}
+
+std::string differences(const utf8::sequence& ours, const c_reading& theirs, std::size_t subpart)
+{
+    if (sameReading(ours, theirs, subpart))
         return std::string();
-    // Only a difference is put into words: the exhaustive test asks
-    // millions of times.
+    const bool theirsValid = theirs.what == c_reading::character && theirs.point <= lastCodePoint;
     if (ours.valid || theirsValid)
         return "ours " +
                (ours.valid ? codePoint(ours.point) + " in " + std::to_string(ours.length) + " bytes"

@@ -9,7 +9,7 @@
 // more than once:
 // - It reads the old six-byte UTF-8 and returns code points up to
 //   0x7FFFFFFF; Unicode ends at U+10FFFF, so a character above that counts
-//   as not UTF-8 (differences() allows exactly this case, no other).
+//   as not UTF-8 (sameReading() allows exactly this case, no other).
 // - It reports a cut-short sequence only as "incomplete", and only once
 //   all the bytes it expects are there, so the maximal ill-formed
 //   subsequence is found by trying completions (beginsSequence()).
@@ -67,9 +67,12 @@ private:
     mutable std::vector<signed char> known_;
 };
 
-// How our reading of the front of some bytes differs from the C library's;
-// empty when they agree. `subpart` is maximalSubpart() of the same bytes
-// (read only when `ours` is not valid).
+// Whether our reading of the front of some bytes is the C library's.
+// `subpart` is maximalSubpart() of the same bytes (read only when `ours` is
+// not valid).
+bool sameReading(const utf8::sequence& ours, const c_reading& theirs, std::size_t subpart);
+
+// How the two readings differ, in words; empty when they are the same.
 std::string differences(const utf8::sequence& ours, const c_reading& theirs, std::size_t subpart);
 
 // Both readings compared at every place ours stops in `bytes`: the first
