@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "text/terminal_text.h"
+
 std::string file_fault::text() const
 {
     std::string shown = file;
@@ -62,41 +64,12 @@ void fault_list::append(const fault_list& other)
     warnings_ += other.warnings_;
 }
 
-namespace {
-
-// The length of the UTF-8 sequence at `at`, 0 when there is none.
-std::size_t utf8Length(const std::string& text, std::size_t at)
-{
-    const auto lead = static_cast<unsigned char>(text[at]);
-    std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : (lead >> 3) == 30 ? 4 : 0;
-    if (length == 0 || lead == 0xC0 || lead == 0xC1 || lead > 0xF4 || at + length > text.size())
-        return 0;
-    for (std::size_t i = 1; i < length; ++i)
-        if ((static_cast<unsigned char>(text[at + i]) >> 6) != 2)
-            return 0;
-    return length;
-}
-
-}  // namespace
-
 std::string shownText(const std::string& text, std::size_t room)
 {
-    static const char hex[] = "0123456789abcdef";
     std::string shown;
     std::size_t at = 0;
-    while (at < text.size() && shown.size() < room) {
-        const auto c = static_cast<unsigned char>(text[at]);
-        const std::size_t length = utf8Length(text, at);
-        if (length == 0 || c < 0x20 || c == 0x7f) {
-            shown += "\\x";
-            shown += hex[c >> 4];
-            shown += hex[c & 15];
-            ++at;
-        } else {
-            shown.append(text, at, length);
-            at += length;
-        }
-    }
+    while (at < text.size() && shown.size() < room)
+        at += appendSafe(shown, text, at);
     if (at < text.size())
         shown += "...";
     return shown;

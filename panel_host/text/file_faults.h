@@ -53,8 +53,10 @@ private:
     int warnings_ = 0;
 };
 
-// A text from a file as a message shows it: control bytes and bytes that
-// are not UTF-8 escaped as \xNN, cut after `room` bytes, so that neither a terminal nor a log suffers.
+// A text from a file as a message shows it: escaped as terminalSafe() does
+// (control characters as \t, \x1b or \u009b, bytes that are not UTF-8 as
+// \xff) and cut with "..." once `room` bytes are written, so that neither a
+// terminal nor a log suffers.
 std::string shownText(const std::string& text, std::size_t room = 60);
 
 // The line (from 1) of a byte offset into `text`, as parsers report

@@ -8,47 +8,9 @@
 #  include <cwchar>
 #endif
 
-namespace {
+#include "text/utf8.h"
 
-// Length of the UTF-8 sequence at `at` (1 to 4) with its code point, or 0
-// when the bytes there are not valid UTF-8 (stray continuation bytes,
-// overlong forms, surrogates, beyond U+10FFFF, cut short).
-std::size_t decode(std::string_view text, std::size_t at, char32_t& point)
-{
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    unsigned char lead = byte(at);
-    if (lead < 0x80) {
-        point = lead;
-        return 1;
-    }
-    std::size_t length = 0;
-    char32_t minimum = 0;
-    if ((lead & 0xE0) == 0xC0) {
-        length = 2;
-        point = lead & 0x1F;
-        minimum = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3;
-        point = lead & 0x0F;
-        minimum = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4;
-        point = lead & 0x07;
-        minimum = 0x10000;
-    } else {
-        return 0;
-    }
-    if (at + length > text.size())
-        return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(at + i) & 0xC0) != 0x80)
-            return 0;
-        point = (point << 6) | (byte(at + i) & 0x3F);
-    }
-    if (point < minimum || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF))
-        return 0;
-    return length;
-}
+namespace {
 
 void appendHex(std::string& out, const char* prefix, unsigned value, int digits)
 {
@@ -145,45 +107,46 @@ private:
 
 }  // namespace
 
+std::size_t appendSafe(std::string& out, std::string_view text, std::size_t at, bool keepNewlines)
+{
+    const unsigned char c = static_cast<unsigned char>(text[at]);
+    if (c >= 0x20 && c < 0x7F) {
+        out += static_cast<char>(c);
+        return 1;
+    }
+    if (c < 0x80) {
+        if (c == '\n' && keepNewlines)
+            out += '\n';
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\t')
+            out += "\\t";
+        else if (c == '\r')
+            out += "\\r";
+        else
+            appendHex(out, "\\x", c, 2);
+        return 1;
+    }
+    const utf8::sequence read = utf8::decode(text, at);
+    if (!read.valid) {
+        // Byte by byte: the rest of an ill-formed run are continuation
+        // bytes, each shown the same way on the next call.
+        appendHex(out, "\\x", c, 2);
+        return 1;
+    }
+    if (read.point < 0xA0)
+        appendHex(out, "\\u", static_cast<unsigned>(read.point), 4);
+    else
+        out.append(text.substr(at, read.length));
+    return read.length;
+}
+
 std::string terminalSafe(std::string_view text, bool keepNewlines)
 {
     std::string out;
     out.reserve(text.size());
-    std::size_t at = 0;
-    while (at < text.size()) {
-        unsigned char c = static_cast<unsigned char>(text[at]);
-        if (c >= 0x20 && c < 0x7F) {
-            out += static_cast<char>(c);
-            ++at;
-            continue;
-        }
-        if (c < 0x80) {
-            if (c == '\n' && keepNewlines)
-                out += '\n';
-            else if (c == '\n')
-                out += "\\n";
-            else if (c == '\t')
-                out += "\\t";
-            else if (c == '\r')
-                out += "\\r";
-            else
-                appendHex(out, "\\x", c, 2);
-            ++at;
-            continue;
-        }
-        char32_t point = 0;
-        std::size_t length = decode(text, at, point);
-        if (length == 0) {
-            appendHex(out, "\\x", c, 2);
-            ++at;
-        } else if (point < 0xA0) {
-            appendHex(out, "\\u", static_cast<unsigned>(point), 4);
-            at += length;
-        } else {
-            out.append(text.substr(at, length));
-            at += length;
-        }
-    }
+    for (std::size_t at = 0; at < text.size();)
+        at += appendSafe(out, text, at, keepNewlines);
     return out;
 }
 
@@ -193,9 +156,8 @@ std::string shortened(std::string_view text, std::size_t limit)
     // huge binary word are not built either.
     std::size_t end = 0, characters = 0;
     while (end < text.size() && characters < limit) {
-        char32_t point = 0;
-        std::size_t length = decode(text, end, point);
-        end += length == 0 ? 1 : length;
+        const utf8::sequence read = utf8::decode(text, end);
+        end += read.valid ? read.length : 1;
         ++characters;
     }
     if (end >= text.size())
@@ -209,15 +171,16 @@ std::size_t displayWidth(std::string_view text)
     std::size_t width = 0;
     std::size_t at = 0;
     while (at < text.size()) {
-        char32_t point = 0;
-        std::size_t length = decode(text, at, point);
-        if (length == 0) {
+        // A byte that is no character takes one column, as the terminal
+        // shows one replacement character for it.
+        const utf8::sequence read = utf8::decode(text, at);
+        if (!read.valid) {
             ++width;
             ++at;
             continue;
         }
-        width += static_cast<std::size_t>(columns(point));
-        at += length;
+        width += static_cast<std::size_t>(columns(read.point));
+        at += read.length;
     }
     return width;
 }
@@ -237,11 +200,9 @@ std::string fitWidth(std::string_view text, std::size_t width, bool unicode)
     std::size_t used = 0;
     std::size_t at = 0;
     while (at < text.size()) {
-        char32_t point = 0;
-        std::size_t length = decode(text, at, point);
-        std::size_t w = length == 0 ? 1 : static_cast<std::size_t>(columns(point));
-        if (length == 0)
-            length = 1;
+        const utf8::sequence read = utf8::decode(text, at);
+        const std::size_t w = read.valid ? static_cast<std::size_t>(columns(read.point)) : 1;
+        const std::size_t length = read.valid ? read.length : 1;
         if (used + w > width - 1)
             break;
         cut.append(text.substr(at, length));

@@ -6,9 +6,9 @@
 // carriage return that overwrites a line) would act on the terminal
 // instead of being seen, so every such text passes through
 // terminalSafe() first: control characters, C1 controls and bytes that are
-// not UTF-8 are shown as escapes. Columns are counted as the terminal
-// counts them: wide characters (CJK, most emoji) take two, combining marks
-// none.
+// not UTF-8 (as utf8::decode reads it) are shown as escapes. Columns are
+// counted as the terminal counts them: wide characters (CJK, most emoji)
+// take two, combining marks none.
 #pragma once
 
 #include <cstddef>
@@ -20,6 +20,12 @@
 // "\u009b" for C1 controls, "\xff" for a byte that is not part of valid
 // UTF-8. Printable UTF-8 passes unchanged.
 std::string terminalSafe(std::string_view text, bool keepNewlines = false);
+
+// One step of terminalSafe(): appends the character at byte `at` of `text`
+// (at < text.size()) as terminalSafe() shows it and returns the bytes taken.
+// A byte that is not UTF-8 is taken alone. For writers that stop part way,
+// such as shownText().
+std::size_t appendSafe(std::string& out, std::string_view text, std::size_t at, bool keepNewlines = false);
 
 // For messages that quote a word: terminalSafe(), and cut after `limit`
 // characters with the length of the whole, e.g.

@@ -3,27 +3,9 @@
 #include <cmath>
 #include <cstdio>
 
+#include "text/utf8.h"
+
 namespace json {
-
-namespace {
-
-// Length of the valid UTF-8 sequence at `at`, or 0 when it is not one.
-std::size_t utf8Length(const std::string& text, std::size_t at)
-{
-    auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    unsigned char lead = byte(at);
-    std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
-    if (length == 0 || at + length > text.size())
-        return 0;
-    for (std::size_t i = 1; i < length; ++i)
-        if ((byte(at + i) & 0xC0) != 0x80)
-            return 0;
-    if (length == 2 && lead < 0xC2)
-        return 0;  // overlong
-    return length;
-}
-
-}  // namespace
 
 std::string quote(const std::string& text)
 {
@@ -32,14 +14,12 @@ std::string quote(const std::string& text)
     for (std::size_t i = 0; i < text.size();) {
         unsigned char c = static_cast<unsigned char>(text[i]);
         if (c >= 0x80) {
-            std::size_t length = utf8Length(text, i);
-            if (length == 0) {
-                out += "\\ufffd";
-                ++i;
-            } else {
-                out.append(text, i, length);
-                i += length;
-            }
+            const utf8::sequence read = utf8::decode(text, i);
+            if (read.valid)
+                out.append(text, i, read.length);
+            else
+                out += "\\ufffd";  // one for the whole ill-formed run, as a browser decodes it
+            i += read.length;
             continue;
         }
         switch (c) {

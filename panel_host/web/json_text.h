@@ -7,8 +7,13 @@
 
 namespace json {
 
-// `text` as a JSON string literal, quotes included. Bytes that are not valid
-// UTF-8 become U+FFFD, so a name with stray bytes cannot break the page.
+// `text` as a JSON string literal, quotes included, always well-formed UTF-8
+// so a name with stray bytes cannot break the page. Bytes that are not UTF-8
+// become "\ufffd": one for each maximal ill-formed subsequence (see
+// text/utf8.h), as Unicode recommends and as the browser's own decoder
+// counts them, so "\xE2\x96" (a character cut short) is one U+FFFD, while
+// "\xED\xA0\x80" (a surrogate), "\xC0\xAF" (an overlong '/') and
+// "\xF5\x80" are one for every byte. Controls, '"' and '\\' are escaped.
 std::string quote(const std::string& text);
 
 // Builds one JSON value piece by piece; commas are placed by the writer.

@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "web/json_text.h"
+#include "text/utf8.h"
 #include "facility/router_model.h"
 #include "web/runner_adapter.h"
 #include "scenario/scenario_parser.h"
@@ -174,6 +175,86 @@ TEST(HostRules, LoopbackAnswersItsOwnNamesAndEveryAddressChecksTheOrigin)
     v6.listeningOn("::0001", 81);
     EXPECT_EQ(v6.host(), "[::1]:81");
 }
+
+// What the page gets for bytes that are not UTF-8: one U+FFFD for each
+// maximal ill-formed subsequence, as the browser's decoder would give for
+// the same bytes. A character cut short is one; a byte that can start no
+// character there (a surrogate's, an overlong form's, F5..FF) is one each.
+TEST(Json, EachIllFormedRunBecomesOneReplacement)
+{
+    const std::string r = "\\ufffd";
+    const struct {
+        const char* bytes;
+        std::string quoted;
+    } cases[] = {
+        // Surrogates, and the characters just beside them.
+        {"\xED\xA0\x80", r + r + r},
+        {"\xED\xBF\xBF", r + r + r},
+        {"<\xED\xB0\x80>", "<" + r + r + r + ">"},
+        {"\xED\x9F\xBF \xEE\x80\x80", "\xED\x9F\xBF \xEE\x80\x80"},
+        // Overlong forms of '/' and of U+0000, in two, three and four bytes.
+        {"\xC0\xAF", r + r},
+        {"\xC1\xBF", r + r},
+        {"\xE0\x80\xAF", r + r + r},
+        {"\xE0\x9F\xBF", r + r + r},
+        {"\xF0\x80\x80\xAF", r + r + r + r},
+        {"\xF0\x8F\xBF\xBF", r + r + r + r},
+        // Above U+10FFFF, and lead bytes that never start UTF-8.
+        {"\xF4\x90\x80\x80", r + r + r + r},
+        {"\xF5\x80\x80\x80", r + r + r + r},
+        {"\xF7\xBF\xBF\xBF", r + r + r + r},
+        {"\xF8\x88\x80\x80\x80", r + r + r + r + r},
+        {"\xFE\xFF", r + r},
+        // Cut short: at the end, before an ASCII byte, before another lead.
+        {"CAM \xE2\x96", "CAM " + r},
+        {"\xF0\x9F\x8E", r},
+        {"\xF0\x9F\x8E!", r + "!"},
+        {"\xE2\x96\xE2\x96\xB6", r + "\xE2\x96\xB6"},
+        {"\xC3", r},
+        // Stray continuation bytes.
+        {"\x80\xBF", r + r},
+        // The standard's own example.
+        {"\x61\xF1\x80\x80\xE1\x80\xC2\x62\x80\x63\x80\xBF\x64", "a" + r + r + r + "b" + r + "c" + r + r + "d"},
+        // Well-formed at the edges passes as it is.
+        {"\xF0\x90\x80\x80\xF4\x8F\xBF\xBF\xEF\xBF\xBD", "\xF0\x90\x80\x80\xF4\x8F\xBF\xBF\xEF\xBF\xBD"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(json::quote(c.bytes), "\"" + c.quoted + "\"") << c.bytes;
+    for (unsigned lead = 0xF5; lead <= 0xFF; ++lead)
+        EXPECT_EQ(json::quote(std::string(1, static_cast<char>(lead))), "\"" + r + "\"") << lead;
+}
+
+// Whatever the bytes, the page is handed well-formed UTF-8 with no raw
+// control character: every string of one and two bytes, and of three
+// starting with a lead byte.
+TEST(Json, QuotedTextIsAlwaysWellFormed)
+{
+    std::size_t faults = 0;
+    auto expectClean = [&](const std::string& text) {
+        const std::string quoted = json::quote(text);
+        bool clean = utf8::wellFormed(quoted);
+        for (char c : quoted)
+            clean = clean && static_cast<unsigned char>(c) >= 0x20;
+        if (!clean && ++faults <= 5)
+            ADD_FAILURE() << "quote of " << text.size() << " bytes: " << quoted;
+    };
+    for (unsigned first = 0; first < 256; ++first) {
+        expectClean(std::string{static_cast<char>(first)});
+        for (unsigned second = 0; second < 256; ++second) {
+            expectClean(std::string{static_cast<char>(first), static_cast<char>(second)});
+            if (first >= 0xC0)
+                for (unsigned third : {0x00u, 0x41u, 0x80u, 0x9Fu, 0xA0u, 0xBFu, 0xC0u, 0xFFu})
+                    expectClean({static_cast<char>(first), static_cast<char>(second), static_cast<char>(third)});
+        }
+    }
+    EXPECT_EQ(faults, 0u);
+}
+
+#if defined(_WIN32)
+const char* const suffix = ".dll";
+#else
+const char* const suffix = ".so";
+#endif
 
 // The adapter on the sample installation with the real module: what the
 // page's requests turn into, and a recording that replays to the same state.
