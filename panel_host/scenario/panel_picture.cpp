@@ -124,10 +124,8 @@ button_picture drawButton(const painter& paint, const panel_layout& layout, cons
     return b;
 }
 
-std::string drawTakeUndo(const std::string& panelName, const panel_layout& layout, picture_style style)
+std::string titleLine(const painter& paint, const std::string& panelName, const panel_layout& layout)
 {
-    painter paint(style);
-    std::ostringstream out;
     std::string title = std::string(paint.pick("─ ", "- ")) + "panel " + terminalSafe(panelName) +
                         (layout.name.empty() ? std::string()
                                              : std::string(paint.pick(" · ", " - ")) + terminalSafe(layout.name)) +
@@ -135,52 +133,62 @@ std::string drawTakeUndo(const std::string& panelName, const panel_layout& layou
     std::string background = propertyOf(layout, "TUC_BGND", "statesheet");
     std::string right = background.empty() ? std::string() : " background " + background + paint.pick(" ─", " -");
     std::size_t fill = innerWidth - std::min(innerWidth, displayWidth(title) + displayWidth(right));
-    out << paint(paint.pick("╭", "+") + title + repeat(paint.pick("─", "-"), fill) + right + paint.pick("╮", "+"),
-                 ansi::dim)
-        << "\n";
+    return paint(paint.pick("╭", "+") + title + repeat(paint.pick("─", "-"), fill) + right + paint.pick("╮", "+"),
+                 ansi::dim) +
+           "\n";
+}
 
-    // Header.
+std::string headerLine(const painter& paint)
+{
     std::string header = " " + fitWidth("LEVEL", captionWidth, paint.unicode()) + "     " +
                          fitWidth("SOURCE", nameWidth, paint.unicode()) + " " +
                          fitWidth("DESTINATION", nameWidth, paint.unicode()) + " " + paint.pick("┊", ":") + " " +
                          fitWidth("UNDO SOURCE", nameWidth, paint.unicode()) + " " +
                          fitWidth("UNDO DEST", nameWidth, paint.unicode());
-    out << framedPainted(paint, paint(header, ansi::dim), displayWidth(header));
+    return framedPainted(paint, paint(header, ansi::dim), displayWidth(header));
+}
 
-    for (int level = 1; level <= 3; ++level) {
-        std::string n = std::to_string(level);
-        std::string caption = textOf(layout, "ID_L" + n);
-        bool captionOn = enabledOf(layout, "ID_L" + n);
-        std::string pixmap = propertyOf(layout, "Enable_L" + n, "pixmap");
-        std::string mark = " ";
-        const char* markColor = ansi::dim;
-        if (pixmap.find("tick") != std::string::npos) {
-            mark = paint.pick("✔", "v");
-            markColor = ansi::green;
-        } else if (pixmap.find("cross") != std::string::npos) {
-            mark = paint.pick("✘", "x");
-            markColor = ansi::red;
-        } else if (!pixmap.empty()) {
-            mark = "?";
-        }
-        bool markOn = enabledOf(layout, "Enable_L" + n);
-        std::string markCell = markOn ? "[" + mark + "]" : " " + mark + " ";
-        std::string src = fitWidth(textOf(layout, "Src_L" + n), nameWidth, paint.unicode());
-        std::string dst = fitWidth(textOf(layout, "Dst_L" + n), nameWidth, paint.unicode());
-        std::string usrc = fitWidth(textOf(layout, "Src_UL" + n), nameWidth, paint.unicode());
-        std::string udst = fitWidth(textOf(layout, "Dst_UL" + n), nameWidth, paint.unicode());
-        std::string row = " " + paint(fitWidth(caption.empty() ? "(level " + n + ")" : caption, captionWidth,
-                                               paint.unicode()),
-                                      captionOn ? ansi::bold : ansi::dim) +
-                          " " + paint(markCell, markColor) + " " + paint(src, ansi::cyan) + " " +
-                          paint(dst, ansi::cyan) + " " + paint(paint.pick("┊", ":"), ansi::dim) + " " +
-                          paint(usrc, ansi::magenta) + " " + paint(udst, ansi::magenta);
-        std::size_t visible = 1 + captionWidth + 1 + 3 + 1 + nameWidth + 1 + nameWidth + 3 + nameWidth + 1 + nameWidth;
-        out << framedPainted(paint, row, visible);
+// The tick or cross of a level's enable button, bracketed when it can be
+// pressed.
+std::string enableMark(const painter& paint, const panel_layout& layout, const std::string& n)
+{
+    std::string pixmap = propertyOf(layout, "Enable_L" + n, "pixmap");
+    std::string mark = " ";
+    const char* markColor = ansi::dim;
+    if (pixmap.find("tick") != std::string::npos) {
+        mark = paint.pick("✔", "v");
+        markColor = ansi::green;
+    } else if (pixmap.find("cross") != std::string::npos) {
+        mark = paint.pick("✘", "x");
+        markColor = ansi::red;
+    } else if (!pixmap.empty()) {
+        mark = "?";
     }
-    out << framed(paint, "");
+    bool markOn = enabledOf(layout, "Enable_L" + n);
+    return paint(markOn ? "[" + mark + "]" : " " + mark + " ", markColor);
+}
 
-    // Buttons.
+std::string levelLine(const painter& paint, const panel_layout& layout, int level)
+{
+    std::string n = std::to_string(level);
+    std::string caption = textOf(layout, "ID_L" + n);
+    bool captionOn = enabledOf(layout, "ID_L" + n);
+    std::string src = fitWidth(textOf(layout, "Src_L" + n), nameWidth, paint.unicode());
+    std::string dst = fitWidth(textOf(layout, "Dst_L" + n), nameWidth, paint.unicode());
+    std::string usrc = fitWidth(textOf(layout, "Src_UL" + n), nameWidth, paint.unicode());
+    std::string udst = fitWidth(textOf(layout, "Dst_UL" + n), nameWidth, paint.unicode());
+    std::string row =
+        " " +
+        paint(fitWidth(caption.empty() ? "(level " + n + ")" : caption, captionWidth, paint.unicode()),
+              captionOn ? ansi::bold : ansi::dim) +
+        " " + enableMark(paint, layout, n) + " " + paint(src, ansi::cyan) + " " + paint(dst, ansi::cyan) + " " +
+        paint(paint.pick("┊", ":"), ansi::dim) + " " + paint(usrc, ansi::magenta) + " " + paint(udst, ansi::magenta);
+    std::size_t visible = 1 + captionWidth + 1 + 3 + 1 + nameWidth + 1 + nameWidth + 3 + nameWidth + 1 + nameWidth;
+    return framedPainted(paint, row, visible);
+}
+
+std::string buttonLines(const painter& paint, const panel_layout& layout)
+{
     std::vector<button_picture> buttons;
     for (const char* id : {"Take", "Undo", "Clear"})
         if (layout.control(id) != nullptr)
@@ -193,24 +201,41 @@ std::string drawTakeUndo(const std::string& panelName, const panel_layout& layou
         lines[2] += " " + b.bottom;
         visible += 1 + b.width;
     }
+    std::string out;
     for (const auto& line : lines)
-        out << framedPainted(paint, line, visible);
+        out += framedPainted(paint, line, visible);
+    return out;
+}
 
-    // State sheets of the name labels, when any are set.
+// State sheets of the name labels, when any are set.
+std::string labelSheetsLine(const painter& paint, const panel_layout& layout)
+{
     std::string sheets;
     for (int level = 1; level <= 3; ++level) {
         std::string sheet = propertyOf(layout, "Src_L" + std::to_string(level), "statesheet");
         if (!sheet.empty())
             sheets += "  L" + std::to_string(level) + " " + sheet;
     }
-    if (!sheets.empty()) {
-        std::string line = " label sheets:" + sheets;
-        out << framedPainted(paint, paint(fitWidth(line, innerWidth, paint.unicode()), ansi::dim),
-                             std::min(innerWidth, displayWidth(line)));
-    }
-    out << paint(paint.pick("╰", "+") + repeat(paint.pick("─", "-"), innerWidth) + paint.pick("╯", "+"), ansi::dim)
-        << "\n";
-    return out.str();
+    if (sheets.empty())
+        return std::string();
+    std::string line = " label sheets:" + sheets;
+    return framedPainted(paint, paint(fitWidth(line, innerWidth, paint.unicode()), ansi::dim),
+                         std::min(innerWidth, displayWidth(line)));
+}
+
+std::string drawTakeUndo(const std::string& panelName, const panel_layout& layout, picture_style style)
+{
+    painter paint(style);
+    std::string out = titleLine(paint, panelName, layout) + headerLine(paint);
+    for (int level = 1; level <= 3; ++level)
+        out += levelLine(paint, layout, level);
+    out += framed(paint, "");
+    out += buttonLines(paint, layout);
+    out += labelSheetsLine(paint, layout);
+    out += paint(paint.pick("╰", "+") + repeat(paint.pick("─", "-"), innerWidth) + paint.pick("╯", "+"),
+                 ansi::dim) +
+           "\n";
+    return out;
 }
 
 std::string drawList(const std::string& panelName, const panel_layout& layout, picture_style style)

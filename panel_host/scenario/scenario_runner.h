@@ -109,25 +109,68 @@ public:
     void passTime(std::int64_t milliseconds);
 
 private:
-    char* deliver(runner_component& to, std::intptr_t data, std::int32_t code);
-    void checkAfterEvent(runner_component& of);
+    // The runner's work is spread over files by job: this class's core and
+    // the component's own lines (scenario_runner.cpp), the roster of
+    // components (runner_components.cpp), event delivery and the clock
+    // (runner_events.cpp), the facility's lines (runner_facility.cpp), the
+    // expectations (runner_expect.cpp).
+
+    // scenario_runner.cpp
+    bool aimAt(const scenario_step& step);
+    void runStep(const scenario_step& step);
+    void fail(const std::string& text);
+    void parameterLine(const std::string& text);
+    void destroyLine();
+    void showPanel(const scenario_step& step);
+    void showRouter(const scenario_step& step);
+    void useComponent(const scenario_step& step);
+
+    // runner_components.cpp
     runner_component* findComponent(const std::string& name);
     bool recording(const runner_component& of) const { return recorder_ && &of == components_.front().get(); }
     runner_component& declareComponent(const std::string& name);
     runner_component* ownerOf(int clockOwner);
     std::string label(const runner_component& of) const;
+    bool requireComponent();
+    bool anyComponentExists() const;
+    void create(const scenario_step& step);
+    void destroy();
+
+    // runner_events.cpp
+    char* deliver(runner_component& to, std::intptr_t data, std::int32_t code);
+    void checkAfterEvent(runner_component& of);
     void routeChanged(device_model& device, int destination);
     void settle();
     void advance(std::int64_t milliseconds);
     void handleItem(const clock_item& item);
-    bool requireComponent(const scenario_step& step);
+    void deliverRevertive(const clock_item& item);
+    void deliverTimer(const clock_item& item);
     void parameter(const std::string& text);
+    void press(const scenario_step& step);
+    void revertive(const scenario_step& step);
+    void tick(const scenario_step& step);
+    void wait(const scenario_step& step);
+    void schedule(const scenario_step& step);
+
+    // runner_facility.cpp
     void runFacility(const scenario_step& step, bool scheduled);
+    device_model* deviceFor(std::int64_t number);
+    void route(const scenario_step& step, const std::string& prefix);
+    void rename(const scenario_step& step, const std::string& prefix);
+    void tellName(const scenario_step& step);
+    void revertiveFault(const scenario_step& step, const std::string& prefix);
+    void deviceOnline(const scenario_step& step, const std::string& prefix);
+    void clearFaults(const std::string& prefix);
+
+    // runner_expect.cpp
     void expect(const scenario_step& step);
-    void fail(const std::string& text);
+    void expectSent(const scenario_step& step);
+    void expectAnswer(const scenario_step& step);
+    void expectProperty(const scenario_step& step);
+    void expectEnabled(const scenario_step& step);
+    void expectCrosspoint(const scenario_step& step);
+    void expectTimer(const scenario_step& step);
     std::string substitute(const std::string& line) const;
-    void create(const scenario_step& step);
-    void destroy();
 
     runner_settings settings_;
     router_model& routers_;
