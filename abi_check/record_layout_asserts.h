@@ -17,12 +17,13 @@ namespace zelm_record_layout {
 // Offsets and sizes for a platform with `pointerSize`-byte pointers.
 struct expected {
     std::size_t revertiveSize, revertiveDevice, revertiveReserved, revertiveIndex, revertiveState;
-    std::size_t databaseSize, databaseDevice, databaseDatabase, databaseIndex, databaseReserved,
-        databaseName;
+    std::size_t databaseSize, databaseDevice, databaseDatabase, databaseIndex, databaseReserved, databaseName;
     std::size_t buttonSize, buttonReserved0, buttonReserved1, buttonPanel, buttonId, buttonText;
     std::size_t textSize, textCommand, textSubs, textValue, textSubCount, textHasValue, textBuffer;
 };
 
+// One row per record, laid out as the records are.
+// clang-format off
 constexpr expected layout64 = {
     16, 0, 4, 8, 12,           // revertiveRecord
     20, 0, 4, 8, 12, 16,       // databaseRecord: name in place, padded to 4
@@ -36,6 +37,7 @@ constexpr expected layout32 = {
     20, 0, 4, 8, 12, 16,
     148, 0, 4, 132, 136, 140, 144,
 };
+// clang-format on
 
 constexpr expected here = sizeof(void*) == 8 ? layout64 : layout32;
 
@@ -46,15 +48,18 @@ static_assert(sizeof(std::int32_t) == 4 && sizeof(bool) == 1, "32-bit words and 
 
 static_assert(sizeof(revertiveRecord) == zelm_record_layout::here.revertiveSize, "revertiveRecord size");
 static_assert(offsetof(revertiveRecord, device) == zelm_record_layout::here.revertiveDevice, "revertiveRecord::device");
-static_assert(offsetof(revertiveRecord, reserved) == zelm_record_layout::here.revertiveReserved, "revertiveRecord::reserved");
+static_assert(offsetof(revertiveRecord, reserved) == zelm_record_layout::here.revertiveReserved,
+              "revertiveRecord::reserved");
 static_assert(offsetof(revertiveRecord, index) == zelm_record_layout::here.revertiveIndex, "revertiveRecord::index");
 static_assert(offsetof(revertiveRecord, state) == zelm_record_layout::here.revertiveState, "revertiveRecord::state");
 
 static_assert(sizeof(databaseRecord) == zelm_record_layout::here.databaseSize, "databaseRecord size");
 static_assert(offsetof(databaseRecord, device) == zelm_record_layout::here.databaseDevice, "databaseRecord::device");
-static_assert(offsetof(databaseRecord, database) == zelm_record_layout::here.databaseDatabase, "databaseRecord::database");
+static_assert(offsetof(databaseRecord, database) == zelm_record_layout::here.databaseDatabase,
+              "databaseRecord::database");
 static_assert(offsetof(databaseRecord, index) == zelm_record_layout::here.databaseIndex, "databaseRecord::index");
-static_assert(offsetof(databaseRecord, reserved) == zelm_record_layout::here.databaseReserved, "databaseRecord::reserved");
+static_assert(offsetof(databaseRecord, reserved) == zelm_record_layout::here.databaseReserved,
+              "databaseRecord::reserved");
 static_assert(offsetof(databaseRecord, name) == zelm_record_layout::here.databaseName, "databaseRecord::name");
 
 static_assert(sizeof(buttonRecord) == zelm_record_layout::here.buttonSize, "buttonRecord size");
