@@ -20,10 +20,7 @@ protected:
     void onTimer(std::int32_t) override {}
 };
 
-zelm_client_callback* zelm_layout_probe_make(zelm_host_link* hostLink)
-{
-    return new frame_probe(hostLink, "");
-}
+zelm_client_callback* zelm_layout_probe_make(zelm_host_link* hostLink) { return new frame_probe(hostLink, ""); }
 
 void zelm_layout_probe_delete(zelm_client_callback* component, Tessaly_Q* panel)
 {
@@ -31,7 +28,4 @@ void zelm_layout_probe_delete(zelm_client_callback* component, Tessaly_Q* panel)
     delete panel;
 }
 
-const char* zelm_layout_probe_send(zelm_host_link* hostLink)
-{
-    return hostLink->send("", zelmSendCommand);
-}
+const char* zelm_layout_probe_send(zelm_host_link* hostLink) { return hostLink->send("", zelmSendCommand); }

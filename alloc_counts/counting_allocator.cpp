@@ -159,10 +159,7 @@ void* allocateAlignedOrThrow(std::size_t size, std::align_val_t alignment)
 void* operator new(std::size_t size) { return allocateOrThrow(size); }
 void* operator new[](std::size_t size) { return allocateOrThrow(size); }
 void* operator new(std::size_t size, std::align_val_t alignment) { return allocateAlignedOrThrow(size, alignment); }
-void* operator new[](std::size_t size, std::align_val_t alignment)
-{
-    return allocateAlignedOrThrow(size, alignment);
-}
+void* operator new[](std::size_t size, std::align_val_t alignment) { return allocateAlignedOrThrow(size, alignment); }
 
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept
 {

@@ -38,12 +38,12 @@ constexpr std::int64_t destSelectionAllocationBound = 6;
 // The panel with the frame's numeric commands and its tallies in reach.
 class exposed_panel : public Tessaly_Q {
 public:
-    using Tessaly_Q::Tessaly_Q;
     using Tessaly_Q::pollRevertives;
     using Tessaly_Q::registerRevertives;
     using Tessaly_Q::startTimer;
     using Tessaly_Q::stopTimer;
     using Tessaly_Q::tally;
+    using Tessaly_Q::Tessaly_Q;
     using Tessaly_Q::unregisterRevertives;
 };
 
@@ -160,10 +160,10 @@ temp_installation* panel_allocations::installation = nullptr;
 TEST_F(panel_allocations, StoringRevertivesAllocatesNothing)
 {
     const counting_allocator::window window;
-    revertive(*panel, 31, 7, 42);       // a level router, inside the tally
-    revertive(*panel, 33, 200, 43);     // the last tally entry
-    revertive(*panel, 32, 201, 44);     // beyond the tally: dropped
-    revertive(*panel, 99, 7, 45);       // no level's router
+    revertive(*panel, 31, 7, 42);                                          // a level router, inside the tally
+    revertive(*panel, 33, 200, 43);                                        // the last tally entry
+    revertive(*panel, 32, 201, 44);                                        // beyond the tally: dropped
+    revertive(*panel, 99, 7, 45);                                          // no level's router
     for (std::int32_t destination = 1; destination <= 200; ++destination)  // a whole poll answer
         for (std::int32_t router = 31; router <= 33; ++router)
             revertive(*panel, router, destination, destination + router);
@@ -235,8 +235,8 @@ TEST_F(panel_allocations, PackageSelectionStaysWithinItsBound)
     const std::int64_t destLive = dest.live();
     const long lookups = link.linesOf("RN");
 
-    std::cout << "[ counts   ] source package selection: " << sourceAllocations << " allocations ("
-              << sourceLookups << " lookups)\n"
+    std::cout << "[ counts   ] source package selection: " << sourceAllocations << " allocations (" << sourceLookups
+              << " lookups)\n"
               << "[ counts   ] destination package selection: " << destAllocations << " allocations ("
               << lookups - sourceLookups << " lookups)\n";
 

@@ -13,10 +13,7 @@ public:
         return 0;
     }
 
-    std::int32_t at(std::int32_t index) const override
-    {
-        return index >= 0 && index < entries ? table_[index] : -1;
-    }
+    std::int32_t at(std::int32_t index) const override { return index >= 0 && index < entries ? table_[index] : -1; }
 
 private:
     static constexpr std::int32_t entries = 201;

@@ -298,10 +298,14 @@ private:
     static double toNanoseconds(benchmark::TimeUnit unit)
     {
         switch (unit) {
-        case benchmark::kNanosecond: return 1.0;
-        case benchmark::kMicrosecond: return 1e3;
-        case benchmark::kMillisecond: return 1e6;
-        case benchmark::kSecond: return 1e9;
+        case benchmark::kNanosecond:
+            return 1.0;
+        case benchmark::kMicrosecond:
+            return 1e3;
+        case benchmark::kMillisecond:
+            return 1e6;
+        case benchmark::kSecond:
+            return 1e9;
         }
         return 1.0;
     }

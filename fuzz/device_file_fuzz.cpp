@@ -8,12 +8,12 @@
 #include <memory>
 #include <string>
 
-#include "text/file_faults.h"
-#include "fuzz_input.h"
-#include "fuzz_support.h"
 #include "facility/ini_file.h"
 #include "facility/router_model.h"
+#include "fuzz_input.h"
+#include "fuzz_support.h"
 #include "temp_installation.h"
+#include "text/file_faults.h"
 
 namespace {
 

@@ -43,7 +43,8 @@ public:
     // Everything not read yet.
     std::string rest()
     {
-        std::string out(reinterpret_cast<const char*>(data_ + (at_ < size_ ? at_ : size_)), size_ - (at_ < size_ ? at_ : size_));
+        std::string out(reinterpret_cast<const char*>(data_ + (at_ < size_ ? at_ : size_)),
+                        size_ - (at_ < size_ ? at_ : size_));
         at_ = size_;
         return out;
     }

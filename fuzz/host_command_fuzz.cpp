@@ -8,9 +8,9 @@
 #include <string>
 #include <string_view>
 
-#include "fuzz_support.h"
 #include "facility/host_command.h"
 #include "facility/simulated_host.h"
+#include "fuzz_support.h"
 
 namespace {
 

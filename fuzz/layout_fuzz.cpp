@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "text/file_faults.h"
-#include "fuzz_support.h"
 #include "facility/panel_model.h"
+#include "fuzz_support.h"
+#include "text/file_faults.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

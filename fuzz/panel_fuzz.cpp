@@ -63,23 +63,49 @@ const temp_installation& installation()
 const std::int32_t devices[] = {0, 7, 20, 21, 31, 32, 33, 41, 42, 43, -1, INT_MAX, INT_MIN};
 const std::int32_t numbers[] = {0, 1, 2, 3, 5, 9, -1, 199, 200, 201, 202, 4999, 5000, 5001, INT_MAX, INT_MIN};
 
-const char* const buttonIds[] = {"Take",      "Undo",      "Clear",    "ID_L1", "ID_L2", "ID_L3",
-                                 "Enable_L1", "Enable_L2", "Enable_L3", "ID_L4", "Enable_L0", "ActionAll",
-                                 "AckAll",    "alm_1",     "",         "TUC_BGND"};
-const char* const parameterNames[] = {
-    "srcpkg",        "destpkg",        "instance",        "matrixobject", "uselevels",
-    "srcnamesdatabase", "destnamesdatabase", "takelow",  "takehigh",     "mimicstate_L1",
-    "mimicstate_L2", "mimicstate_L3",  "takeundobgstate", "unusedleveltext", "return",
-    "_events",       "_commands",      "unknown",         "",             "srcpkg.x"};
+const char* const buttonIds[] = {"Take",      "Undo",      "Clear",     "ID_L1",   "ID_L2",     "ID_L3",
+                                 "Enable_L1", "Enable_L2", "Enable_L3", "ID_L4",   "Enable_L0", "ActionAll",
+                                 "AckAll",    "alm_1",     "",          "TUC_BGND"};
+const char* const parameterNames[] = {"srcpkg",
+                                      "destpkg",
+                                      "instance",
+                                      "matrixobject",
+                                      "uselevels",
+                                      "srcnamesdatabase",
+                                      "destnamesdatabase",
+                                      "takelow",
+                                      "takehigh",
+                                      "mimicstate_L1",
+                                      "mimicstate_L2",
+                                      "mimicstate_L3",
+                                      "takeundobgstate",
+                                      "unusedleveltext",
+                                      "return",
+                                      "_events",
+                                      "_commands",
+                                      "unknown",
+                                      "",
+                                      "srcpkg.x"};
 const char* const parameterValues[] = {
-    "",        "0",      "1",          "5",           "9",           "-1",         "200",
-    "201",     "1,2,3",  "3,2,1",      "1,3",         "0,0,0",       "1,2,3,4",    "-1,2",
-    "MTX",     "BIG",    "ODD",        "SHORT",       "NONE",        "all",        "srcpkg",
-    "destpkg", "2147483647", "2147483648", "-2147483649", "99999999999", "4294967297", "  12",
-    "+5",      "12abc",  "a|b",        "2147483647,1"};
-const char* const answers[] = {"12,-,40",    "1,2,3",       "-,-,-", "99999999999,-2147483649,5", "",
-                               "a|b|c",      "201,202,0",   "text=x", "alm_1,alm_2,other", "statesheet=s",
-                               "5000,5001,1", "0,0,0",      "-1,-1,-1", "%1%2", "all=1"};
+    "",      "0",   "1",      "5",       "9",           "-1",         "200",         "201",         "1,2,3",
+    "3,2,1", "1,3", "0,0,0",  "1,2,3,4", "-1,2",        "MTX",        "BIG",         "ODD",         "SHORT",
+    "NONE",  "all", "srcpkg", "destpkg", "2147483647",  "2147483648", "-2147483649", "99999999999", "4294967297",
+    "  12",  "+5",  "12abc",  "a|b",     "2147483647,1"};
+const char* const answers[] = {"12,-,40",
+                               "1,2,3",
+                               "-,-,-",
+                               "99999999999,-2147483649,5",
+                               "",
+                               "a|b|c",
+                               "201,202,0",
+                               "text=x",
+                               "alm_1,alm_2,other",
+                               "statesheet=s",
+                               "5000,5001,1",
+                               "0,0,0",
+                               "-1,-1,-1",
+                               "%1%2",
+                               "all=1"};
 
 // The facility's side: answers the queries ("PS", "TG", "RN", "XI") as the
 // input says, null or a text, and checks the give-backs.
@@ -114,8 +140,8 @@ public:
         const std::uint8_t choice = input_.byte();
         if (choice % 4 == 0)
             return nullptr;
-        texts_.push_back(std::make_unique<std::string>(choice % 4 == 1 ? std::string(input_.pick(answers))
-                                                                      : input_.text()));
+        texts_.push_back(
+            std::make_unique<std::string>(choice % 4 == 1 ? std::string(input_.pick(answers)) : input_.text()));
         const char* answer = texts_.back()->c_str();
         if (query)
             outstanding_.insert(answer);  // the "PS" answer is only looked at
@@ -139,15 +165,9 @@ public:
     void setAlarmHandling(bool on) { alarmHandling = on; }
 };
 
-std::int32_t number(fuzz_input& input)
-{
-    return input.flag() ? input.pick(numbers) : input.i32();
-}
+std::int32_t number(fuzz_input& input) { return input.flag() ? input.pick(numbers) : input.i32(); }
 
-std::int32_t device(fuzz_input& input)
-{
-    return input.flag() ? input.pick(devices) : input.i32();
-}
+std::int32_t device(fuzz_input& input) { return input.flag() ? input.pick(devices) : input.i32(); }
 
 std::string parameterValue(fuzz_input& input)
 {

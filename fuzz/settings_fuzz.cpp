@@ -21,8 +21,10 @@ const temp_installation& installation()
     return *made;
 }
 
-const char* const blocks[] = {"object_settings.MTX", "object_settings", "object_settings.", "object_settings.a.b",
-                              "object_settings..", ".MTX", "../object_settings.MTX", ""};
+const char* const blocks[] = {"object_settings.MTX",    "object_settings",
+                              "object_settings.",       "object_settings.a.b",
+                              "object_settings..",      ".MTX",
+                              "../object_settings.MTX", ""};
 const char* const attributes[] = {"id", "value", "", "x", "id "};
 const char* const objects[] = {"MTX", "", "%1", "a.b", "MTX "};
 

@@ -50,8 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         swp08::crosspoint point;
         if (swp08::readCrosspoint(found.data, point))
             check(point.destination >= 0 && point.destination <= swp08::maxPort && point.source >= 0 &&
-                  point.source <= swp08::maxPort && point.matrix <= swp08::maxMatrix &&
-                  point.level <= swp08::maxLevel);
+                  point.source <= swp08::maxPort && point.matrix <= swp08::maxMatrix && point.level <= swp08::maxLevel);
         std::vector<swp08::crosspoint> points;
         if (swp08::readTallyDump(found.data, points))
             check(points.size() <= 255);

@@ -12,7 +12,7 @@
 class ZELM_STRING_API zelm_string {
 public:
     zelm_string() noexcept;
-    zelm_string(const char* text) noexcept;  // null reads as the empty text
+    zelm_string(const char* text) noexcept;              // null reads as the empty text
     zelm_string(const char* text, int length) noexcept;  // first `length` bytes
     zelm_string(const zelm_string& other) noexcept;
     zelm_string(zelm_string&& other) noexcept;

@@ -10,7 +10,11 @@ public:
     explicit zelm_stringlistIterator(const zelm_string* at) noexcept : at_(at) {}
     const zelm_string& operator*() const noexcept { return *at_; }
     const zelm_string* operator->() const noexcept { return at_; }
-    zelm_stringlistIterator& operator++() noexcept { ++at_; return *this; }
+    zelm_stringlistIterator& operator++() noexcept
+    {
+        ++at_;
+        return *this;
+    }
     bool operator!=(const zelm_stringlistIterator& other) const noexcept { return at_ != other.at_; }
     bool operator==(const zelm_stringlistIterator& other) const noexcept { return at_ == other.at_; }
 

@@ -72,15 +72,9 @@ zelm_config::zelm_config(const zelm_string& name) noexcept : state_(new (std::no
         state_->current = openBlock(state_->document, name);
 }
 
-zelm_config::~zelm_config()
-{
-    delete state_;
-}
+zelm_config::~zelm_config() { delete state_; }
 
-bool zelm_config::isChildValid() const noexcept
-{
-    return state_ != nullptr && state_->current;
-}
+bool zelm_config::isChildValid() const noexcept { return state_ != nullptr && state_->current; }
 
 bool zelm_config::nextChild() noexcept
 {

@@ -23,14 +23,13 @@ std::vector<std::string> entries(const char* name)
     return found;
 }
 
-const char* settings =
-    "<object_settings>"
-    "<object id=\"MTX\"><setting id=\"package_levels\" value=\"3\"/>"
-    "<!-- comment --><setting id=\"driver_ids\" value=\"7,20,31,32,33\"/>"
-    "<setting id=\"only_id\"/></object>"
-    "<object id=\"mtx\"><setting id=\"x\" value=\"lower\"/></object>"
-    "<object id=\"EMPTY\"/>"
-    "</object_settings>";
+const char* settings = "<object_settings>"
+                       "<object id=\"MTX\"><setting id=\"package_levels\" value=\"3\"/>"
+                       "<!-- comment --><setting id=\"driver_ids\" value=\"7,20,31,32,33\"/>"
+                       "<setting id=\"only_id\"/></object>"
+                       "<object id=\"mtx\"><setting id=\"x\" value=\"lower\"/></object>"
+                       "<object id=\"EMPTY\"/>"
+                       "</object_settings>";
 
 }  // namespace
 

@@ -52,15 +52,9 @@ int formatNumber(long long value, char fill, int width, int base, char* out) noe
 
 }  // namespace
 
-zelm_string::zelm_string() noexcept : data_(inline_), length_(0), capacity_(inlineCapacity)
-{
-    inline_[0] = 0;
-}
+zelm_string::zelm_string() noexcept : data_(inline_), length_(0), capacity_(inlineCapacity) { inline_[0] = 0; }
 
-zelm_string::zelm_string(const char* text) noexcept : zelm_string()
-{
-    assign(text, boundedLength(text));
-}
+zelm_string::zelm_string(const char* text) noexcept : zelm_string() { assign(text, boundedLength(text)); }
 
 zelm_string::zelm_string(const char* text, int length) noexcept : zelm_string()
 {
@@ -68,15 +62,9 @@ zelm_string::zelm_string(const char* text, int length) noexcept : zelm_string()
         assign(text, length);
 }
 
-zelm_string::zelm_string(const zelm_string& other) noexcept : zelm_string()
-{
-    assign(other.data_, other.length_);
-}
+zelm_string::zelm_string(const zelm_string& other) noexcept : zelm_string() { assign(other.data_, other.length_); }
 
-zelm_string::zelm_string(zelm_string&& other) noexcept : zelm_string()
-{
-    *this = static_cast<zelm_string&&>(other);
-}
+zelm_string::zelm_string(zelm_string&& other) noexcept : zelm_string() { *this = static_cast<zelm_string&&>(other); }
 
 zelm_string::zelm_string(long long value, char fill, int width, int base) noexcept : zelm_string()
 {
@@ -318,10 +306,7 @@ bool zelm_string::operator==(const char* text) const noexcept
     return std::strcmp(data_, t) == 0 && boundedLength(t) == length_;
 }
 
-bool zelm_string::operator==(int value) const noexcept
-{
-    return toInt() == value;
-}
+bool zelm_string::operator==(int value) const noexcept { return toInt() == value; }
 
 zelm_string operator+(const zelm_string& a, const zelm_string& b) noexcept
 {

@@ -32,10 +32,7 @@ zelm_stringlist::zelm_stringlist(const zelm_string& text, char separator) noexce
     }
 }
 
-zelm_stringlist::zelm_stringlist(const zelm_stringlist& other) noexcept : zelm_stringlist()
-{
-    *this = other;
-}
+zelm_stringlist::zelm_stringlist(const zelm_stringlist& other) noexcept : zelm_stringlist() { *this = other; }
 
 zelm_stringlist::zelm_stringlist(zelm_stringlist&& other) noexcept
     : items_(other.items_), count_(other.count_), capacity_(other.capacity_)
@@ -45,10 +42,7 @@ zelm_stringlist::zelm_stringlist(zelm_stringlist&& other) noexcept
     other.capacity_ = 0;
 }
 
-zelm_stringlist::~zelm_stringlist()
-{
-    release();
-}
+zelm_stringlist::~zelm_stringlist() { release(); }
 
 void zelm_stringlist::release() noexcept
 {

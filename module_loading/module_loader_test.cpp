@@ -27,10 +27,7 @@ std::string modulePath()
     return std::string(dir != nullptr ? dir : ".") + "/" + file;
 }
 
-std::intptr_t word(const void* pointer)
-{
-    return reinterpret_cast<std::intptr_t>(pointer);
-}
+std::intptr_t word(const void* pointer) { return reinterpret_cast<std::intptr_t>(pointer); }
 
 }  // namespace
 

@@ -44,7 +44,10 @@ public:
     std::size_t below(std::size_t n) { return static_cast<std::size_t>(next() % n); }
     bool chance(unsigned percent) { return below(100) < percent; }
     template <typename T, std::size_t N>
-    const T& pick(const T (&items)[N]) { return items[below(N)]; }
+    const T& pick(const T (&items)[N])
+    {
+        return items[below(N)];
+    }
 
 private:
     std::uint64_t state_;
@@ -61,13 +64,28 @@ const char* const missingNames[] = {"Missing", "DatabaseSize_12", "Databas", ""}
 const char* const blanks[] = {"", "", "", " ", "  ", "\t", " \t ", "\v", "\f", "\x1A", "\xA0"};
 
 const char* const plainValues[] = {
-    "48", "0", "-3", "64 ", "12abc", " 7 ", "1 2", "value with  inner  blanks", "a=b", "x;y", "48 ; comment",
-    "[x]", "\xE9t\xE9", "\xFF\x80\x81\x8D", "\x93quoted\x94", "#", "=",
+    "48",
+    "0",
+    "-3",
+    "64 ",
+    "12abc",
+    " 7 ",
+    "1 2",
+    "value with  inner  blanks",
+    "a=b",
+    "x;y",
+    "48 ; comment",
+    "[x]",
+    "\xE9t\xE9",
+    "\xFF\x80\x81\x8D",
+    "\x93quoted\x94",
+    "#",
+    "=",
 };
 const char* const quotedValues[] = {
-    "\"48\"", "'48'", "\"\"", "''", "\"", "'", "\"48", "48\"", "'48", "48'", "\"48'", "'48\"", "\" 48 \"",
-    "' 48 '", "\"4\"8\"", "'4'8'", "\"\"\"", "'''", "\"'\"", "'\"'", "\"a b\"", "\"48\" ", " '48'",
-    "\"48\"x", "x\"48\"", "\"\xE9\"",
+    "\"48\"", "'48'",  "\"\"",    "''",       "\"",     "'",        "\"48",    "48\"",     "'48",
+    "48'",    "\"48'", "'48\"",   "\" 48 \"", "' 48 '", "\"4\"8\"", "'4'8'",   "\"\"\"",   "'''",
+    "\"'\"",  "'\"'",  "\"a b\"", "\"48\" ",  " '48'",  "\"48\"x",  "x\"48\"", "\"\xE9\"",
 };
 
 class corpus_writer {
@@ -120,10 +138,7 @@ public:
     }
 
     // A name as a query may give it: case changed, now and then with blanks.
-    std::string asked(const char* name)
-    {
-        return random_.chance(90) ? varied(name) : blank() + varied(name) + blank();
-    }
+    std::string asked(const char* name) { return random_.chance(90) ? varied(name) : blank() + varied(name) + blank(); }
 
     static bool isUpper(char c)
     {
@@ -249,13 +264,39 @@ private:
 // What the corpus held, counted in files, so that the run shows that every
 // variation it is meant to have did occur.
 enum feature : std::size_t {
-    crlf, lf, loneCr, noLastLineEnd, noSection, keyBeforeSection, duplicateSection, duplicateKey,
-    blanksAroundEquals, emptyValue, quotes, commentLine, longLine, nonAscii, nulByte, featureCount
+    crlf,
+    lf,
+    loneCr,
+    noLastLineEnd,
+    noSection,
+    keyBeforeSection,
+    duplicateSection,
+    duplicateKey,
+    blanksAroundEquals,
+    emptyValue,
+    quotes,
+    commentLine,
+    longLine,
+    nonAscii,
+    nulByte,
+    featureCount
 };
 const char* const featureNames[featureCount] = {
-    "CRLF", "LF", "lone CR", "no last line end", "no section", "key before any section", "duplicate section",
-    "duplicate key", "blanks around '='", "empty value", "quotes", "';' line", "line over 1000 bytes",
-    "non-ASCII bytes", "NUL bytes",
+    "CRLF",
+    "LF",
+    "lone CR",
+    "no last line end",
+    "no section",
+    "key before any section",
+    "duplicate section",
+    "duplicate key",
+    "blanks around '='",
+    "empty value",
+    "quotes",
+    "';' line",
+    "line over 1000 bytes",
+    "non-ASCII bytes",
+    "NUL bytes",
 };
 
 std::string lowered(std::string s)
@@ -322,7 +363,8 @@ void countFeatures(const std::string& file, std::size_t (&counts)[featureCount])
         for (const std::string& earlier : keys)
             seen[duplicateKey] = seen[duplicateKey] || earlier == key;
         keys.push_back(key);
-        seen[blanksAroundEquals] = seen[blanksAroundEquals] ||
+        seen[blanksAroundEquals] =
+            seen[blanksAroundEquals] ||
             (equals > 0 && std::strchr(trim, line[equals - 1]) != nullptr && line[equals - 1] != '\0') ||
             (equals + 1 < line.size() && std::strchr(trim, line[equals + 1]) != nullptr && line[equals + 1] != '\0');
         seen[emptyValue] = seen[emptyValue] || line.find_first_not_of(trim, equals + 1) == std::string::npos;
@@ -447,8 +489,8 @@ std::vector<query> queriesFor(random_source& random, corpus_writer& writer)
 {
     static const std::uint32_t sizes[] = {256, 256, 256, 256, 1, 2, 3, 4, 5, 8, 64, 4096};
     static const char* const fallbacks[] = {
-        "0", "0", "0", "", "dflt", "dflt  ", " d ", "\"q\"", "'q'", "\"q\"  ", " 'q' ", "\"q'", "\"", "\"\"",
-        "0\t", "0\v", "0\f", "0\r", "0\x1A", "0\xA0", "\"q \" ",
+        "0",    "0",  "0",    "",    "dflt", "dflt  ", " d ", "\"q\"", "'q'",   "\"q\"  ", " 'q' ",
+        "\"q'", "\"", "\"\"", "0\t", "0\v",  "0\f",    "0\r", "0\x1A", "0\xA0", "\"q \" ",
     };
     std::vector<query> queries;
     const auto add = [&](const char* section, const char* key) {
@@ -521,17 +563,18 @@ void compareFile(const std::string& path, const std::string& content, random_sou
         std::memset(found.theirs.data(), 'x', found.theirs.size());
         // Our reader reads the file for the first query and the same bytes
         // from memory for the others, which saves time under Wine.
-        const answer mine = collect(found.ours.data(),
-            firstQuery ? zelm_platform::readProfileFile(q.section.c_str(), q.key.c_str(), fallback,
-                                                        found.ours.data(), q.size, path.c_str())
-                       : zelm_platform::readProfileText(q.section.c_str(), q.key.c_str(), fallback,
-                                                        found.ours.data(), q.size, content.data(), content.size()),
+        const answer mine = collect(
+            found.ours.data(),
+            firstQuery ? zelm_platform::readProfileFile(q.section.c_str(), q.key.c_str(), fallback, found.ours.data(),
+                                                        q.size, path.c_str())
+                       : zelm_platform::readProfileText(q.section.c_str(), q.key.c_str(), fallback, found.ours.data(),
+                                                        q.size, content.data(), content.size()),
             q.size);
         firstQuery = false;
         const answer wine = collect(found.theirs.data(),
-            GetPrivateProfileStringA(q.section.c_str(), q.key.c_str(), fallback, found.theirs.data(), q.size,
-                                     path.c_str()),
-            q.size);
+                                    GetPrivateProfileStringA(q.section.c_str(), q.key.c_str(), fallback,
+                                                             found.theirs.data(), q.size, path.c_str()),
+                                    q.size);
         if (mine == wine) {
             ++found.agreed;
             continue;

@@ -140,11 +140,21 @@ void addRecordText(text_buffer& out, const char* text)
     for (const char* c = text; *c != '\0'; ++c) {
         const auto byte = static_cast<unsigned char>(*c);
         switch (byte) {
-        case '\\': out.add("\\\\"); break;
-        case '"': out.add("\\\""); break;
-        case '\n': out.add("\\n"); break;
-        case '\r': out.add("\\r"); break;
-        case '\t': out.add("\\t"); break;
+        case '\\':
+            out.add("\\\\");
+            break;
+        case '"':
+            out.add("\\\"");
+            break;
+        case '\n':
+            out.add("\\n");
+            break;
+        case '\r':
+            out.add("\\r");
+            break;
+        case '\t':
+            out.add("\\t");
+            break;
         default:
             if (byte < 0x20 || byte == 0x7f) {
                 char escaped[5];
@@ -188,7 +198,8 @@ bool readRecord(const char* path, record_file& record)
             --length;
         if (record.lineCount == capacity) {
             capacity = capacity == 0 ? 256 : capacity * 2;
-            auto** grown = static_cast<char**>(std::realloc(record.lines, sizeof(char*) * static_cast<std::size_t>(capacity)));
+            auto** grown =
+                static_cast<char**>(std::realloc(record.lines, sizeof(char*) * static_cast<std::size_t>(capacity)));
             if (grown == nullptr)
                 outOfMemory();
             record.lines = grown;
@@ -258,11 +269,21 @@ bool readText(const char*& at, char*& text)
         }
         ++at;
         switch (*at) {
-        case '\\': out.add('\\'); break;
-        case '"': out.add('"'); break;
-        case 'n': out.add('\n'); break;
-        case 'r': out.add('\r'); break;
-        case 't': out.add('\t'); break;
+        case '\\':
+            out.add('\\');
+            break;
+        case '"':
+            out.add('"');
+            break;
+        case 'n':
+            out.add('\n');
+            break;
+        case 'r':
+            out.add('\r');
+            break;
+        case 't':
+            out.add('\t');
+            break;
         case 'x': {
             const int high = hexDigit(at[1]);
             const int low = high < 0 ? -1 : hexDigit(at[2]);
@@ -317,10 +338,7 @@ public:
     int compared() const { return compared_; }
 
 private:
-    const char* peek() const
-    {
-        return record_.next < record_.lineCount ? record_.lines[record_.next] : nullptr;
-    }
+    const char* peek() const { return record_.next < record_.lineCount ? record_.lines[record_.next] : nullptr; }
     // Compares what the component did with the next line of the record.
     void expect(const text_buffer& actual);
     [[noreturn]] void difference(const char* expected, const char* actual);
@@ -343,21 +361,14 @@ private:
     int returnedCapacity_ = 0;
 };
 
-const char* replay_link::reserved(const char* text, std::int32_t kind)
-{
-    return current->onReservedEntry(text, kind);
-}
+const char* replay_link::reserved(const char* text, std::int32_t kind) { return current->onReservedEntry(text, kind); }
 
-const char* replay_link::send(const char* text, std::int32_t kind)
-{
-    return current->onSend(text, kind);
-}
+const char* replay_link::send(const char* text, std::int32_t kind) { return current->onSend(text, kind); }
 
 void replay::difference(const char* expected, const char* actual)
 {
-    std::printf("replay_host: %s: event %d differs (record line %d)\n  expected: %s\n  actual:   %s\n",
-                record_.path, events_, record_.next + 1, expected == nullptr ? "(end of record)" : expected,
-                actual);
+    std::printf("replay_host: %s: event %d differs (record line %d)\n  expected: %s\n  actual:   %s\n", record_.path,
+                events_, record_.next + 1, expected == nullptr ? "(end of record)" : expected, actual);
     std::fflush(stdout);
     std::exit(1);
 }
@@ -537,13 +548,13 @@ void replay::deliverEvent(const char* fields, int line)
         char* panel = nullptr;
         char* id = nullptr;
         char* text = nullptr;
-        if (!readNumber(at, numbers[0]) || !readNumber(at, numbers[1]) || !readText(at, panel) ||
-            !readText(at, id) || !readText(at, text) || *at != '\0')
+        if (!readNumber(at, numbers[0]) || !readNumber(at, numbers[1]) || !readText(at, panel) || !readText(at, id) ||
+            !readText(at, text) || *at != '\0')
             badRecord(record_, line, "button: two numbers, panel, id and event text expected");
         command_text_record parsed;
         parseCommandText(text, parsed);
-        button_record record{static_cast<std::int32_t>(numbers[0]), static_cast<std::int32_t>(numbers[1]), panel,
-                             id, &parsed};
+        button_record record{static_cast<std::int32_t>(numbers[0]), static_cast<std::int32_t>(numbers[1]), panel, id,
+                             &parsed};
         deliver(reinterpret_cast<std::intptr_t>(&record), 2);
         std::free(parsed.buffer);
         std::free(panel);
@@ -636,8 +647,7 @@ void replay::run(load_function load)
     std::free(returned_);
     current = nullptr;
     if (!quiet_)
-        std::printf("replay_host: %s: %d events, %d lines compared, 0 differences\n", record_.path, events_,
-                    compared_);
+        std::printf("replay_host: %s: %d events, %d lines compared, 0 differences\n", record_.path, events_, compared_);
 }
 
 }  // namespace
@@ -663,8 +673,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "replay_host: cannot load %s (error %lu)\n", modulePath, GetLastError());
         return 2;
     }
-    auto load = reinterpret_cast<load_function>(
-        reinterpret_cast<void*>(GetProcAddress(module, "load_zelm_client_script")));
+    auto load =
+        reinterpret_cast<load_function>(reinterpret_cast<void*>(GetProcAddress(module, "load_zelm_client_script")));
     if (load == nullptr) {
         std::fprintf(stderr, "replay_host: %s does not export load_zelm_client_script\n", modulePath);
         return 2;

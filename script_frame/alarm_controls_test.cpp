@@ -44,8 +44,8 @@ TEST_F(AlarmControlsTest, AckTurnsOneIntoFourAndLeavesThree)
     valueReads("alm_b", "value=3");
     panel.applyAlarmState(zelm_string("ack"));
     EXPECT_EQ(host.commands(),
-              (lines{"XI '1' 'alm_'", "TP 'alarm=ack' '1' 'alm_a'", "TG '1' 'alm_a' 'value'", "TP 'value=4' '1' 'alm_a'",
-                     "TP 'alarm=ack' '1' 'alm_b'", "TG '1' 'alm_b' 'value'"}));
+              (lines{"XI '1' 'alm_'", "TP 'alarm=ack' '1' 'alm_a'", "TG '1' 'alm_a' 'value'",
+                     "TP 'value=4' '1' 'alm_a'", "TP 'alarm=ack' '1' 'alm_b'", "TG '1' 'alm_b' 'value'"}));
     EXPECT_EQ(host.outstandingAnswers(), 0);
 }
 

@@ -41,7 +41,4 @@ commandText::commandText(const char* text) noexcept
         command = buffer;
 }
 
-commandText::~commandText()
-{
-    std::free(buffer);
-}
+commandText::~commandText() { std::free(buffer); }

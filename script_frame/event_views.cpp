@@ -1,14 +1,8 @@
 #include "event_views.h"
 
-zelm_string buttonEvent::panel() const noexcept
-{
-    return zelm_string(record_->panel);
-}
+zelm_string buttonEvent::panel() const noexcept { return zelm_string(record_->panel); }
 
-zelm_string buttonEvent::id() const noexcept
-{
-    return zelm_string(record_->id);
-}
+zelm_string buttonEvent::id() const noexcept { return zelm_string(record_->id); }
 
 zelm_string buttonEvent::command() const noexcept
 {
@@ -30,7 +24,4 @@ zelm_string parameterEvent::value() const noexcept
     return text_ != nullptr ? zelm_string(text_->value) : zelm_string();
 }
 
-zelm_string databaseEvent::name() const noexcept
-{
-    return zelm_string(record_->name);
-}
+zelm_string databaseEvent::name() const noexcept { return zelm_string(record_->name); }

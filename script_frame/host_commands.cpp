@@ -112,13 +112,10 @@ bool zelm_script_helper::showPanel(const zelm_string& panel, const zelm_string& 
     return sendCommand(line) != nullptr;
 }
 
-void zelm_script_helper::notifyHost(const zelm_string& text)
-{
-    sendCommand(quotedLine("HN", text));
-}
+void zelm_script_helper::notifyHost(const zelm_string& text) { sendCommand(quotedLine("HN", text)); }
 
-void zelm_script_helper::putText(const zelm_string& property, const zelm_string& value,
-                                 const zelm_string& panel, const zelm_string& control)
+void zelm_script_helper::putText(const zelm_string& property, const zelm_string& value, const zelm_string& panel,
+                                 const zelm_string& control)
 {
     // "property=value" goes straight into the line: a separate setting text
     // would cost an allocation of its own once it outgrows inline storage.
@@ -136,8 +133,8 @@ void zelm_script_helper::putText(const zelm_string& text, const zelm_string& pan
     sendCommand(quotedLine("TP", text, panel, control));
 }
 
-void zelm_script_helper::getText(const zelm_string& property, const zelm_string& panel,
-                                 const zelm_string& control, zelm_string& out)
+void zelm_script_helper::getText(const zelm_string& property, const zelm_string& panel, const zelm_string& control,
+                                 zelm_string& out)
 {
     const zelm_string line = quotedLine("TG", panel, control, property);
     if (hostLink == nullptr) {
@@ -211,8 +208,7 @@ void zelm_script_helper::routeCrosspoint(std::int32_t device, std::int32_t sourc
     sendCommand(line);
 }
 
-void zelm_script_helper::lookupName(std::int32_t device, std::int32_t database, std::int32_t index,
-                                    zelm_string& out)
+void zelm_script_helper::lookupName(std::int32_t device, std::int32_t database, std::int32_t index, zelm_string& out)
 {
     if (hostLink == nullptr)
         return;

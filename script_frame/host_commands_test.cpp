@@ -14,10 +14,7 @@
 using lines = std::vector<std::string>;
 
 namespace {
-zelm_string s(const char* text)
-{
-    return zelm_string(text);
-}
+zelm_string s(const char* text) { return zelm_string(text); }
 }  // namespace
 
 TEST(HostCommands, HeaderStandsAlone)
@@ -46,8 +43,8 @@ TEST(HostCommands, EveryCommandText)
     panel.unregisterRevertives(12);
     EXPECT_EQ(host.commands(),
               (lines{"HN 'selected=-1'", "TP 'pixmap=/images/tick.png' '1' 'Enable_L1'", "TP 'hello' '1' 'ID_L1'",
-                     "CE '1' 'Take'", "CD '1' 'Undo'", "ET 1 1000", "ET 1", "ET 1", "RC 3 5 7 ',' 1",
-                     "RC 3 5 7 ',x' 0", "RP 12 1 64", "RR 12 1 64", "RR 12 1 64 'ADD'", "RU 12"}));
+                     "CE '1' 'Take'", "CD '1' 'Undo'", "ET 1 1000", "ET 1", "ET 1", "RC 3 5 7 ',' 1", "RC 3 5 7 ',x' 0",
+                     "RP 12 1 64", "RR 12 1 64", "RR 12 1 64 'ADD'", "RU 12"}));
     // Plain commands never give their answers back.
     EXPECT_EQ(host.everything().size(), host.commands().size());
 }
@@ -187,8 +184,8 @@ TEST(HostCommands, ListControlsSplitsTheAnswer)
 TEST(HostCommands, DebugMessageFillsPlaceholdersInOrder)
 {
     debug_capture capture;
-    recording_panel::debugMessage(s("%9%8%7%6%5%4%3%2%1"), s("a"), s("b"), s("c"), s("d"), s("e"), s("f"),
-                                  s("g"), s("h"), s("i"));
+    recording_panel::debugMessage(s("%9%8%7%6%5%4%3%2%1"), s("a"), s("b"), s("c"), s("d"), s("e"), s("f"), s("g"),
+                                  s("h"), s("i"));
     // a1 fills the lowest placeholder left, so the empty texts callers pass
     // for unused arguments fill nothing that is not there.
     recording_panel::debugMessage(s("%2-%1"), s("a"), s("b"));

@@ -12,7 +12,6 @@
 #include "recording_panel.h"
 #include "temp_installation.h"
 
-
 TEST(InstallationLookups, HeaderStandsAlone)
 {
     temp_installation installation;

@@ -18,14 +18,14 @@ public:
     bool throwOnTimer = false;
 
     using zelm_script_helper::alarmHandling;
-    using zelm_script_helper::hostLink;
-    using zelm_script_helper::loadData;
     using zelm_script_helper::applyAlarmState;
     using zelm_script_helper::debugMessage;
     using zelm_script_helper::disableControl;
     using zelm_script_helper::enableControl;
     using zelm_script_helper::getText;
+    using zelm_script_helper::hostLink;
     using zelm_script_helper::listControls;
+    using zelm_script_helper::loadData;
     using zelm_script_helper::lookupName;
     using zelm_script_helper::notifyHost;
     using zelm_script_helper::pollRevertives;
@@ -47,8 +47,8 @@ protected:
     }
     std::int32_t onRevertive(revertiveEvent event) override
     {
-        calls.push_back("revertive " + std::to_string(event.device()) + " " + std::to_string(event.index()) +
-                        " " + std::to_string(event.state()));
+        calls.push_back("revertive " + std::to_string(event.device()) + " " + std::to_string(event.index()) + " " +
+                        std::to_string(event.state()));
         return 99;
     }
     zelm_string onParameter(parameterEvent event) override
@@ -64,8 +64,8 @@ protected:
     }
     void onDatabaseChange(databaseEvent event) override
     {
-        calls.push_back("database " + std::to_string(event.device()) + " " + std::to_string(event.database()) +
-                        " " + std::to_string(event.index()) + " " + event.name().c_str());
+        calls.push_back("database " + std::to_string(event.device()) + " " + std::to_string(event.database()) + " " +
+                        std::to_string(event.index()) + " " + event.name().c_str());
     }
     void onEvent7(event7 event) override { calls.push_back("seven " + std::to_string(event.data())); }
 };

@@ -6,8 +6,8 @@
 #include <cstring>
 
 zelm_script_helper::zelm_script_helper(zelm_host_link* link, const char* data) noexcept
-    : hostLink(link), loadData(data), alarmHandling(false), outstanding_(nullptr),
-      outstandingCount_(0), outstandingCapacity_(0)
+    : hostLink(link), loadData(data), alarmHandling(false), outstanding_(nullptr), outstandingCount_(0),
+      outstandingCapacity_(0)
 {
 }
 

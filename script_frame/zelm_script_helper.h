@@ -62,15 +62,14 @@ protected:
     // answer "property=value" (the whole answer for property "all"); the
     // empty text for no answer, no host link, or another property (then one
     // debugger line).
-    void getText(const zelm_string& property, const zelm_string& panel, const zelm_string& control,
-                 zelm_string& out);
+    void getText(const zelm_string& property, const zelm_string& panel, const zelm_string& control, zelm_string& out);
     void enableControl(const zelm_string& panel, const zelm_string& control);   // "CE"
     void disableControl(const zelm_string& panel, const zelm_string& control);  // "CD"
-    void startTimer(std::int32_t id, std::int32_t interval);  // "ET id interval"; "ET id" for 0
-    void stopTimer(std::int32_t id);                          // "ET id"
+    void startTimer(std::int32_t id, std::int32_t interval);                    // "ET id interval"; "ET id" for 0
+    void stopTimer(std::int32_t id);                                            // "ET id"
     // "RC device source destination ',extra' 1|0"
-    void routeCrosspoint(std::int32_t device, std::int32_t source, std::int32_t destination,
-                         const zelm_string& extra, bool flag);
+    void routeCrosspoint(std::int32_t device, std::int32_t source, std::int32_t destination, const zelm_string& extra,
+                         bool flag);
     // "RN device database index". `out` keeps its text when the host gives
     // no answer; the answer pointer (null included) is always given back.
     void lookupName(std::int32_t device, std::int32_t database, std::int32_t index, zelm_string& out);
@@ -108,8 +107,8 @@ protected:
     bool alarmHandling;
 
 private:
-    const char* sendCommand(const char* text);  // kind 0; null without a link
-    void giveBack(const char* answer);          // kind 5
+    const char* sendCommand(const char* text);   // kind 0; null without a link
+    void giveBack(const char* answer);           // kind 5
     char* answerBlock(const zelm_string& text);  // a new block the host owns
     void releaseBlock(std::intptr_t data);       // code 5
     void dispatchButton(const buttonRecord* record);

@@ -16,10 +16,7 @@ using lines = std::vector<std::string>;
 
 namespace {
 
-std::intptr_t word(const void* pointer)
-{
-    return reinterpret_cast<std::intptr_t>(pointer);
-}
+std::intptr_t word(const void* pointer) { return reinterpret_cast<std::intptr_t>(pointer); }
 
 char* sendButton(zelm_script_helper& panel, const char* id, const char* eventText)
 {
@@ -57,7 +54,9 @@ TEST(ScriptHelper, AnswerToTheClosingNoticeIsNotGivenBack)
 {
     recording_host_link host;
     host.answer("AS", "bye");
-    { recording_panel panel(&host, ""); }
+    {
+        recording_panel panel(&host, "");
+    }
     EXPECT_EQ(host.everything().size(), 1U);
     EXPECT_EQ(host.outstandingAnswers(), 1);
 }

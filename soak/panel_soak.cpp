@@ -30,22 +30,20 @@ bool readNumber(const char* text, long long& value)
     return end != text && *end == '\0';
 }
 
-const char* const usage =
-    "usage: panel_soak [--seed N] [--steps N] [--module PATH] [--layouts DIR]\n"
-    "                  [--write-scenario FILE] [--write-installation DIR]\n";
+const char* const usage = "usage: panel_soak [--seed N] [--steps N] [--module PATH] [--layouts DIR]\n"
+                          "                  [--write-scenario FILE] [--write-installation DIR]\n";
 
-const char* const help =
-    "A seeded random run of the take / undo panel in the simulator, checked after\n"
-    "every step. Without --seed a fresh seed is drawn and printed; the same seed\n"
-    "with the same --steps replays the run exactly.\n"
-    "  --seed N                    seed of the run (0 to 4294967295)\n"
-    "  --steps N                   number of steps (default 20000, at most 100000000)\n"
-    "  --module PATH               the panel module (default: Tessaly_Q next to panel_soak)\n"
-    "  --layouts DIR               the folder of the panel's layout\n"
-    "  --write-scenario FILE       write the run as a scenario that panel_host replays\n"
-    "  --write-installation DIR    keep the generated installation there (for panel_host\n"
-    "                              --installation DIR --system SYS)\n"
-    "Exit status: 0 passed, 1 an invariant failed, 2 bad usage or setup.\n";
+const char* const help = "A seeded random run of the take / undo panel in the simulator, checked after\n"
+                         "every step. Without --seed a fresh seed is drawn and printed; the same seed\n"
+                         "with the same --steps replays the run exactly.\n"
+                         "  --seed N                    seed of the run (0 to 4294967295)\n"
+                         "  --steps N                   number of steps (default 20000, at most 100000000)\n"
+                         "  --module PATH               the panel module (default: Tessaly_Q next to panel_soak)\n"
+                         "  --layouts DIR               the folder of the panel's layout\n"
+                         "  --write-scenario FILE       write the run as a scenario that panel_host replays\n"
+                         "  --write-installation DIR    keep the generated installation there (for panel_host\n"
+                         "                              --installation DIR --system SYS)\n"
+                         "Exit status: 0 passed, 1 an invariant failed, 2 bad usage or setup.\n";
 
 }  // namespace
 

@@ -29,8 +29,8 @@ namespace {
 
 const char* const sourcePackages[] = {"1,1,1", "2,-,2", "3,3,-", "-,4,4",    "5,5,5", "40,6,6",
                                       "7,7,7", "8,-,-", "9,9,9", "10,10,10", "11,11", ""};
-const char* const destPackages[] = {"1,1,1", "2,2,2", "3,210,3", "4,-,4",   "5,5,5",    "48,200,16",
-                                    "7,201,7", "-,8,-", "9,9,9", "0,10,10", "11,11,11", "12,12,12"};
+const char* const destPackages[] = {"1,1,1",   "2,2,2", "3,210,3", "4,-,4",   "5,5,5",    "48,200,16",
+                                    "7,201,7", "-,8,-", "9,9,9",   "0,10,10", "11,11,11", "12,12,12"};
 constexpr int packageCount = 12;
 
 struct router_shape {
@@ -65,7 +65,8 @@ void writeInstallation(const temp_installation& install)
     }
     install.writeConfig("object_settings.xml", xml + "</object_settings>");
 
-    std::string packages = "[Device]\nName=Package names\nType=Names\n[Database]\nDatabaseSize_0=12\nDatabaseSize_1=12\n";
+    std::string packages =
+        "[Device]\nName=Package names\nType=Names\n[Database]\nDatabaseSize_0=12\nDatabaseSize_1=12\n";
     packages += "[Names_0]\n";
     for (int package = 1; package <= packageCount; ++package)
         packages += std::to_string(package) + "=" + sourcePackages[package - 1] + "\n";
@@ -136,8 +137,7 @@ std::vector<int> levelRouters(const std::string& object, const std::string& useL
 class soak {
 public:
     soak(const soak_settings& settings, soak_result& result)
-        : settings_(settings), result_(result), random_(settings.seed), nowhere_(nullptr),
-          out_(nowhere_, quietStyle())
+        : settings_(settings), result_(result), random_(settings.seed), nowhere_(nullptr), out_(nowhere_, quietStyle())
     {
     }
 
@@ -168,8 +168,8 @@ public:
         if (!settings_.keepInstallation.empty()) {
             std::error_code failure;
             std::filesystem::remove_all(settings_.keepInstallation, failure);
-            std::filesystem::copy(install_.root(), settings_.keepInstallation,
-                                  std::filesystem::copy_options::recursive, failure);
+            std::filesystem::copy(install_.root(), settings_.keepInstallation, std::filesystem::copy_options::recursive,
+                                  failure);
             if (failure)
                 failWith("cannot copy the installation to " + settings_.keepInstallation + ": " + failure.message());
         }
@@ -195,7 +195,8 @@ private:
         result_.passed = false;
         result_.failure = "step " + std::to_string(result_.stepsRun) + ": " + text;
         const std::size_t from = result_.scenario.size() > 25 ? result_.scenario.size() - 25 : 0;
-        result_.recentLines.assign(result_.scenario.begin() + static_cast<std::ptrdiff_t>(from), result_.scenario.end());
+        result_.recentLines.assign(result_.scenario.begin() + static_cast<std::ptrdiff_t>(from),
+                                   result_.scenario.end());
     }
 
     bool takeEnabled() const
@@ -300,8 +301,7 @@ private:
         // was, to time out.
         const bool ends = line.rfind("press Take", 0) == 0 || line.rfind("press Clear", 0) == 0 ||
                           line == "set srcpkg -1" || line == "set destpkg -1";
-        const bool pressRefused = (line == "press Take" && !before) ||
-                                  (line == "press Clear" && !enabledBeforeClear_);
+        const bool pressRefused = (line == "press Take" && !before) || (line == "press Clear" && !enabledBeforeClear_);
         if (now && ends && !pressRefused)
             return failWith("\"Take\" is still enabled after \"" + line + "\"");
     }
@@ -455,9 +455,9 @@ private:
         } else if (pick < 815) {
             configure();
         } else if (pick < 845) {
-            static const char* const settings[] = {"takelow low2", "takehigh high2", "mimicstate_L1 m1",
+            static const char* const settings[] = {"takelow low2",     "takehigh high2",     "mimicstate_L1 m1",
                                                    "mimicstate_L3 m3", "takeundobgstate bg", "unusedleveltext n/a",
-                                                   "instance 7", "srcnamesdatabase 0", "destnamesdatabase 1"};
+                                                   "instance 7",       "srcnamesdatabase 0", "destnamesdatabase 1"};
             step(std::string("set ") + settings[below(sizeof settings / sizeof *settings)]);
         } else if (pick < 865) {
             static const char* const queries[] = {"get all", "get srcpkg", "get destpkg", "param _events",

@@ -34,15 +34,15 @@ struct soak_settings {
 
 struct soak_result {
     bool passed = true;
-    int stepsRun = 0;                     // scenario lines run (a step may take a few)
-    std::string failure;                  // what went wrong, at which step
+    int stepsRun = 0;                      // scenario lines run (a step may take a few)
+    std::string failure;                   // what went wrong, at which step
     std::vector<std::string> recentLines;  // the scenario lines just before it
-    std::vector<std::string> scenario;    // every line run, a replayable scenario
-    std::uint64_t digest = 0;             // of every line sent, in order
-    int takesChecked = 0;                 // Take/Undo pairs whose restoration was compared
-    int armings = 0;                      // times "Take" turned enabled
-    std::int64_t hostEvents = 0;          // command lines the component sent
-    double seconds = 0;                   // wall time of the run itself
+    std::vector<std::string> scenario;     // every line run, a replayable scenario
+    std::uint64_t digest = 0;              // of every line sent, in order
+    int takesChecked = 0;                  // Take/Undo pairs whose restoration was compared
+    int armings = 0;                       // times "Take" turned enabled
+    std::int64_t hostEvents = 0;           // command lines the component sent
+    double seconds = 0;                    // wall time of the run itself
 };
 
 // Runs the soak in a generated installation of its own (QV_ROOT and

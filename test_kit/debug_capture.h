@@ -39,8 +39,7 @@ public:
             WaitForSingleObject(lock_, waitLimit);
         bufferReady_ = CreateEventA(nullptr, FALSE, FALSE, "DBWIN_BUFFER_READY");
         dataReady_ = CreateEventA(nullptr, FALSE, FALSE, "DBWIN_DATA_READY");
-        mapping_ = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, bufferSize,
-                                      "DBWIN_BUFFER");
+        mapping_ = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, bufferSize, "DBWIN_BUFFER");
         if (mapping_ != nullptr)
             view_ = static_cast<const char*>(MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, bufferSize));
         if (bufferReady_ == nullptr || dataReady_ == nullptr || view_ == nullptr) {

@@ -10,10 +10,7 @@ void recording_host_link::answer(const std::string& command, const std::string& 
     exact_[command].push_back(std::make_unique<std::string>(text));
 }
 
-void recording_host_link::answerNull(const std::string& command)
-{
-    exact_[command].push_back(nullptr);
-}
+void recording_host_link::answerNull(const std::string& command) { exact_[command].push_back(nullptr); }
 
 void recording_host_link::answerPrefix(const std::string& prefix, const std::string& text)
 {

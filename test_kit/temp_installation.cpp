@@ -73,15 +73,9 @@ temp_installation::~temp_installation()
     fs::remove_all(root_, ignored);
 }
 
-std::string temp_installation::configDir() const
-{
-    return (fs::path(root_) / system_ / "config").string();
-}
+std::string temp_installation::configDir() const { return (fs::path(root_) / system_ / "config").string(); }
 
-std::string temp_installation::systemDir() const
-{
-    return (fs::path(root_) / system_ / "config" / "system").string();
-}
+std::string temp_installation::systemDir() const { return (fs::path(root_) / system_ / "config" / "system").string(); }
 
 void temp_installation::writeConfig(const std::string& file, const std::string& content) const
 {
@@ -102,12 +96,11 @@ void temp_installation::writeDatabaseSize(int device, int database, int size) co
 
 void temp_installation::writeThreeLevelMatrix(int routerSize) const
 {
-    writeConfig("object_settings.xml",
-                "<object_settings><object id=\"MTX\">"
-                "<setting id=\"package_levels\" value=\"3\"/>"
-                "<setting id=\"driver_type\" value=\"t0,t1,Alpha,Beta,Gamma\"/>"
-                "<setting id=\"driver_ids\" value=\"7,20,31,32,33\"/>"
-                "</object></object_settings>");
+    writeConfig("object_settings.xml", "<object_settings><object id=\"MTX\">"
+                                       "<setting id=\"package_levels\" value=\"3\"/>"
+                                       "<setting id=\"driver_type\" value=\"t0,t1,Alpha,Beta,Gamma\"/>"
+                                       "<setting id=\"driver_ids\" value=\"7,20,31,32,33\"/>"
+                                       "</object></object_settings>");
     for (int router = 31; router <= 33; ++router)
         writeDatabaseSize(router, 1, routerSize);
 }

@@ -22,10 +22,7 @@ namespace {
 
 volatile std::sig_atomic_t interrupted = 0;
 
-extern "C" void onInterrupt(int)
-{
-    interrupted = 1;
-}
+extern "C" void onInterrupt(int) { interrupted = 1; }
 
 enum class input { line, cancelled, ended };
 

@@ -184,9 +184,9 @@ void printHeader(transcript& out, const host_options& options, const installatio
 {
     if (out.style().verbosity >= 1)
         out.block(out.paint("panel_host", ansi::bold) + "  module " + terminalSafe(options.module) + "\n" +
-                  "            installation " + terminalSafe(paths.root) + " (system " +
-                  terminalSafe(options.system) + ", " + std::to_string(routers.devices().size()) + " devices)\n" +
-                  "            layouts " + terminalSafe(options.layouts) + "\n");
+                  "            installation " + terminalSafe(paths.root) + " (system " + terminalSafe(options.system) +
+                  ", " + std::to_string(routers.devices().size()) + " devices)\n" + "            layouts " +
+                  terminalSafe(options.layouts) + "\n");
 }
 
 // Connects the links to real routers, one line each after what they said
@@ -219,8 +219,8 @@ void recordStartingFaults(const host_options& options, session_recorder& session
         session.recordLine("fault offline " + std::to_string(device));
 }
 
-int serve(const host_options& options, const installation_paths& paths, scenario_runner& runner,
-          router_model& routers, transcript& out, session_recorder& session, event_loop& loop)
+int serve(const host_options& options, const installation_paths& paths, scenario_runner& runner, router_model& routers,
+          transcript& out, session_recorder& session, event_loop& loop)
 {
 #if defined(ZELM_HAVE_WEB_VIEW)
     web_settings web;

@@ -158,7 +158,8 @@ int parseOptions(int argc, char** argv, host_options& options)
     addOutputOptions(app, options);
     addFacilityOptions(app, options);
     addServeOptions(app, options);
-    app.footer(std::string("\n") + "Exit status: 0 when every expectation held, 1 when one failed, a panel\n"
+    app.footer(std::string("\n") +
+               "Exit status: 0 when every expectation held, 1 when one failed, a panel\n"
                "could not be shown or the component broke the host protocol, 2 for a bad\n"
                "option, a missing installation, a module that cannot be loaded or a scenario\n"
                "with bad lines (at most 20 are listed).\n\n" +

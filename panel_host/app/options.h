@@ -8,13 +8,13 @@
 #include <vector>
 
 struct host_options {
-    std::string scenario;      // empty: interactive (terminal) or standard input
-    std::string module;        // the panel module
-    std::string installation;  // QV_ROOT
+    std::string scenario;        // empty: interactive (terminal) or standard input
+    std::string module;          // the panel module
+    std::string installation;    // QV_ROOT
     std::string system = "SYS";  // QV_SYSTEM
-    std::string data;          // load data text
+    std::string data;            // load data text
     bool dataGiven = false;
-    std::string layouts;       // folder of layout files
+    std::string layouts;  // folder of layout files
     bool picture = false;
     bool quiet = false;
     bool verbose = false;
@@ -29,8 +29,8 @@ struct host_options {
     int duplicate = 0;
     std::uint32_t seed = 1;
     std::vector<int> offline;
-    std::string serve;   // [ADDRESS:]PORT of the browser view; empty: none
-    std::string record;  // write the session to this scenario file
+    std::string serve;                 // [ADDRESS:]PORT of the browser view; empty: none
+    std::string record;                // write the session to this scenario file
     std::vector<std::string> routers;  // "31=swp08:127.0.0.1:9000": a device reached over a protocol
 };
 

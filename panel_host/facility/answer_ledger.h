@@ -113,7 +113,7 @@ private:
     std::size_t keep_;
     std::unordered_map<const char*, entry> entries_;
     std::deque<std::pair<const char*, std::uint64_t>> givenBack_;  // oldest first
-    std::map<std::uint64_t, const char*> unreturned_;  // neither given back nor listed, in order
+    std::map<std::uint64_t, const char*> unreturned_;              // neither given back nor listed, in order
     std::uint64_t served_ = 0;
 };
 

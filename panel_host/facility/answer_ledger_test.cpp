@@ -12,11 +12,16 @@ namespace {
 const char* kindName(give_back kind)
 {
     switch (kind) {
-    case give_back::first: return "first";
-    case give_back::again: return "again";
-    case give_back::foreign: return "foreign";
-    case give_back::null: return "null";
-    case give_back::shown: return "shown";
+    case give_back::first:
+        return "first";
+    case give_back::again:
+        return "again";
+    case give_back::foreign:
+        return "foreign";
+    case give_back::null:
+        return "null";
+    case give_back::shown:
+        return "shown";
     }
     return "?";
 }
@@ -48,8 +53,8 @@ std::string play(std::size_t keep, const std::string& script)
         } else if (op == "back") {
             steps >> name;
             answer_ledger::given_back back = ledger.giveBack(texts.at(name));
-            told << "back " << name << ": " << kindName(back.kind) << (back.command.empty() ? "" : " ")
-                 << back.command << '\n';
+            told << "back " << name << ": " << kindName(back.kind) << (back.command.empty() ? "" : " ") << back.command
+                 << '\n';
         } else if (op == "unreturned") {
             told << "unreturned:";
             for (const auto& command : ledger.takeUnreturned())
@@ -71,14 +76,11 @@ TEST(AnswerLedger, TellsEveryKindOfGiveBack)
         const char* told;
     };
     const row rows[] = {
-        {"once", 10, "out a back a unreturned size",
-         "out text a\nback a: first RN a\nunreturned:\nsize 1\n"},
-        {"twice", 10, "out a back a back a",
-         "out text a\nback a: first RN a\nback a: again RN a\n"},
+        {"once", 10, "out a back a unreturned size", "out text a\nback a: first RN a\nunreturned:\nsize 1\n"},
+        {"twice", 10, "out a back a back a", "out text a\nback a: first RN a\nback a: again RN a\n"},
         // The same text at another address is still foreign: texts are
         // told apart by address.
-        {"foreign", 10, "out a back stray unreturned",
-         "out text a\nback stray: foreign\nunreturned: [RN a]\n"},
+        {"foreign", 10, "out a back stray unreturned", "out text a\nback stray: foreign\nunreturned: [RN a]\n"},
         {"null", 10, "back null size", "back null: null\nsize 0\n"},
         {"PS answer", 10, "show out a back ps show back ps back a",
          "show 1\nout text a\nback ps: shown\nshow 1\nback ps: shown\nback a: first RN a\n"},

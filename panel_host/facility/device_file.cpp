@@ -22,8 +22,8 @@ bool isNamesSection(const std::string& name, int& database)
 
 bool isDeviceKey(const std::string& key)
 {
-    for (const char* known : {"Name", "Type", "Sources", "Destinations", "Protocol", "Address", "Matrix", "Level",
-                              "Offset"})
+    for (const char* known :
+         {"Name", "Type", "Sources", "Destinations", "Protocol", "Address", "Matrix", "Level", "Offset"})
         if (sameNameIgnoringCase(key, known))
             return true;
     return false;
@@ -138,7 +138,8 @@ public:
         std::optional<int> sources = ownCount("Sources");
         databaseSizes();
         if (!destinations)
-            destinations = destinations_ ? *destinations_ : std::max(highestIndex("Names_1"), highestIndex("Crosspoints"));
+            destinations = destinations_ ? *destinations_
+                                         : std::max(highestIndex("Names_1"), highestIndex("Crosspoints"));
         if (!sources)
             sources = sources_ ? *sources_ : highestIndex("Names_0");
         const ini_entry* type = ini_.entry("Device", "Type");
@@ -223,7 +224,8 @@ private:
         if (entries == nullptr)
             return;
         if (!device.isRouter()) {
-            warning(entries->empty() ? 0 : entries->front().line, "[Crosspoints] of a device that is no router; ignored");
+            warning(entries->empty() ? 0 : entries->front().line,
+                    "[Crosspoints] of a device that is no router; ignored");
             return;
         }
         std::map<int, int> seen;
@@ -240,7 +242,8 @@ private:
                 continue;
             }
             if (destination < 1 || destination > device.destinations()) {
-                error(entry.line, shown + ": the router has destinations 1 to " + std::to_string(device.destinations()));
+                error(entry.line,
+                      shown + ": the router has destinations 1 to " + std::to_string(device.destinations()));
                 continue;
             }
             if (source < 0 || (device.sources() > 0 && source > device.sources())) {

@@ -91,10 +91,7 @@ std::optional<std::string> device_model::name(int database, int index) const
     return found->second;
 }
 
-void device_model::setName(int database, int index, const std::string& text)
-{
-    names_[database][index] = text;
-}
+void device_model::setName(int database, int index, const std::string& text) { names_[database][index] = text; }
 
 int device_model::namesIn(int database) const
 {
@@ -105,11 +102,16 @@ int device_model::namesIn(int database) const
 const char* describe(device_model::route_result result)
 {
     switch (result) {
-    case device_model::route_result::routed: return "routed";
-    case device_model::route_result::not_a_router: return "not a router";
-    case device_model::route_result::offline: return "offline";
-    case device_model::route_result::bad_destination: return "no such destination";
-    case device_model::route_result::bad_source: return "no such source";
+    case device_model::route_result::routed:
+        return "routed";
+    case device_model::route_result::not_a_router:
+        return "not a router";
+    case device_model::route_result::offline:
+        return "offline";
+    case device_model::route_result::bad_destination:
+        return "no such destination";
+    case device_model::route_result::bad_source:
+        return "no such source";
     }
     return "?";
 }

@@ -13,11 +13,21 @@ std::string recordText(const char* text)
     for (const char* c = text; *c != '\0'; ++c) {
         const auto byte = static_cast<unsigned char>(*c);
         switch (byte) {
-        case '\\': out += "\\\\"; break;
-        case '"': out += "\\\""; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
             if (byte < 0x20 || byte == 0x7f) {
                 char escaped[5];
@@ -64,8 +74,8 @@ const char* event_recorder::send(const char* text, std::int32_t kind)
         handout_book<int>::found given = answers_.giveBack(text);
         out_ << "give-back "
              << (given.kind == give_back::null ? std::string("null")
-                 : given.what == nullptr      ? "foreign"
-                                              : number(*given.what))
+                 : given.what == nullptr       ? "foreign"
+                                               : number(*given.what))
              << '\n';
         return host_.send(text, kind);
     }
@@ -82,10 +92,7 @@ const char* event_recorder::send(const char* text, std::int32_t kind)
     return answer;
 }
 
-void event_recorder::beginEvent(const std::string& what)
-{
-    out_ << "event " << ++events_ << ' ' << what << '\n';
-}
+void event_recorder::beginEvent(const std::string& what) { out_ << "event " << ++events_ << ' ' << what << '\n'; }
 
 void event_recorder::create(const std::string& data) { beginEvent("create " + recordText(data.c_str())); }
 
@@ -123,8 +130,8 @@ void event_recorder::event(std::intptr_t data, std::int32_t code)
     }
     case zelmEventDatabaseChange: {
         const auto* record = reinterpret_cast<const databaseRecord*>(data);
-        beginEvent("database " + number(record->device) + ' ' + number(record->database) + ' ' +
-                   number(record->index) + ' ' + number(record->reserved) + ' ' + recordText(record->name));
+        beginEvent("database " + number(record->device) + ' ' + number(record->database) + ' ' + number(record->index) +
+                   ' ' + number(record->reserved) + ' ' + recordText(record->name));
         return;
     }
     default:
@@ -140,7 +147,4 @@ void event_recorder::returned(const char* result)
     out_.flush();
 }
 
-void event_recorder::destroy()
-{
-    beginEvent("destroy");
-}
+void event_recorder::destroy() { beginEvent("destroy"); }

@@ -94,37 +94,36 @@ TEST(EventRecord, WritesEveryEventCommandAnswerAndGiveBack)
         link.send("AS", zelmSendCommand);
     }
     EXPECT_EQ(host.givenBack, 3);
-    EXPECT_EQ(readFile(path),
-              "zelm-event-record 1\n"
-              "event 1 create \"/layouts\"\n"
-              "sent \"PS '1' '/layouts/TessalyQ.zelm_ui'\"\n"
-              "answer null\n"
-              "returned component\n"
-              "event 2 revertive 31 0 3 5\n"
-              "sent \"RN 31 0 5\"\n"
-              "answer \"CAM \\\"1\\\"\\n\"\n"
-              "give-back 2\n"
-              "give-back null\n"
-              "give-back foreign\n"
-              "returned null\n"
-              "event 3 button 0 7 \"1\" \"ActionAll\" \"alarm.a.b=2.5=x\"\n"
-              "returned null\n"
-              "event 4 button 0 0 \"1\" \"Take\" null\n"
-              "send 9 \"odd\"\n"
-              "returned null\n"
-              "event 5 parameter \"return=srcpkg\"\n"
-              "returned \"srcpkg=1\"\n"
-              "event 6 release 5\n"
-              "returned null\n"
-              "event 7 timer -3\n"
-              "returned null\n"
-              "event 8 database 31 0 2 4 \"VTR\\t2\"\n"
-              "returned null\n"
-              "event 9 code 9 42\n"
-              "returned null\n"
-              "event 10 destroy\n"
-              "sent \"AS\"\n"
-              "answer null\n");
+    EXPECT_EQ(readFile(path), "zelm-event-record 1\n"
+                              "event 1 create \"/layouts\"\n"
+                              "sent \"PS '1' '/layouts/TessalyQ.zelm_ui'\"\n"
+                              "answer null\n"
+                              "returned component\n"
+                              "event 2 revertive 31 0 3 5\n"
+                              "sent \"RN 31 0 5\"\n"
+                              "answer \"CAM \\\"1\\\"\\n\"\n"
+                              "give-back 2\n"
+                              "give-back null\n"
+                              "give-back foreign\n"
+                              "returned null\n"
+                              "event 3 button 0 7 \"1\" \"ActionAll\" \"alarm.a.b=2.5=x\"\n"
+                              "returned null\n"
+                              "event 4 button 0 0 \"1\" \"Take\" null\n"
+                              "send 9 \"odd\"\n"
+                              "returned null\n"
+                              "event 5 parameter \"return=srcpkg\"\n"
+                              "returned \"srcpkg=1\"\n"
+                              "event 6 release 5\n"
+                              "returned null\n"
+                              "event 7 timer -3\n"
+                              "returned null\n"
+                              "event 8 database 31 0 2 4 \"VTR\\t2\"\n"
+                              "returned null\n"
+                              "event 9 code 9 42\n"
+                              "returned null\n"
+                              "event 10 destroy\n"
+                              "sent \"AS\"\n"
+                              "answer null\n");
     std::remove(path.c_str());
 }
 
@@ -172,10 +171,15 @@ TEST(EventRecord, KeepsABoundedWindowOfWhatCameBackAndWritesTheSameLines)
             recorder.returned(returnedText);
             recorder.event(reinterpret_cast<std::intptr_t>(returnedText), zelmEventRelease);
             recorder.returned(nullptr);
-            expected += "event " + parameterEvent + " parameter \"return=srcpkg\"\n"
-                        "sent \"RN 31 0 1\"\nanswer \"a\"\ngive-back " + n + "\n"
+            expected += "event " + parameterEvent +
+                        " parameter \"return=srcpkg\"\n"
+                        "sent \"RN 31 0 1\"\nanswer \"a\"\ngive-back " +
+                        n +
+                        "\n"
                         "returned \"r\"\n"
-                        "event " + std::to_string(2 * round + 2) + " release " + parameterEvent + "\n"
+                        "event " +
+                        std::to_string(2 * round + 2) + " release " + parameterEvent +
+                        "\n"
                         "returned null\n";
             if (round == 0)
                 firstAnswer = answer;
@@ -198,7 +202,9 @@ TEST(EventRecord, EscapesEveryByteAReaderCouldMistake)
 {
     EXPECT_EQ(recordText(nullptr), "null");
     EXPECT_EQ(recordText(""), "\"\"");
-    EXPECT_EQ(recordText("a\\b\"c\rd\x01\x7f" "e f"), "\"a\\\\b\\\"c\\rd\\x01\\x7fe f\"");
+    EXPECT_EQ(recordText("a\\b\"c\rd\x01\x7f"
+                         "e f"),
+              "\"a\\\\b\\\"c\\rd\\x01\\x7fe f\"");
 }
 
 TEST(EventRecord, ReportsARecordItCannotWrite)

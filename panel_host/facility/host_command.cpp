@@ -14,20 +14,19 @@ struct command_shape {
 
 // Argument counts include bare and quoted arguments alike.
 const command_shape shapes[] = {
-    {"PS", 2, 3, 3, 1},  // panel, file [, extra]: a file name may hold "' '"
-    {"HN", 1, 1, 1, 0},  // notice
-    {"TP", 3, 3, 3, 0},  // text or property=value, panel, control
-    {"TG", 3, 3, 3, 2},  // panel, control, property
-    {"CE", 2, 2, 2, 1},  // panel, control
-    {"CD", 2, 2, 2, 1},
-    {"XI", 2, 2, 2, 1},  // panel, prefix
-    {"ET", 1, 2, 0, 0},  // id [interval]
-    {"RC", 5, 5, 1, 0},  // device source destination ',extra' flag
-    {"RN", 3, 3, 0, 0},  // device database index
-    {"RP", 3, 3, 0, 0},  // device first last
-    {"RR", 3, 4, 1, 0},  // device first last ['ADD']
-    {"RU", 1, 1, 0, 0},  // device
-    {"AS", 0, 0, 0, 0},  // closing notice
+    {"PS", 2, 3, 3, 1},                      // panel, file [, extra]: a file name may hold "' '"
+    {"HN", 1, 1, 1, 0},                      // notice
+    {"TP", 3, 3, 3, 0},                      // text or property=value, panel, control
+    {"TG", 3, 3, 3, 2},                      // panel, control, property
+    {"CE", 2, 2, 2, 1},                      // panel, control
+    {"CD", 2, 2, 2, 1}, {"XI", 2, 2, 2, 1},  // panel, prefix
+    {"ET", 1, 2, 0, 0},                      // id [interval]
+    {"RC", 5, 5, 1, 0},                      // device source destination ',extra' flag
+    {"RN", 3, 3, 0, 0},                      // device database index
+    {"RP", 3, 3, 0, 0},                      // device first last
+    {"RR", 3, 4, 1, 0},                      // device first last ['ADD']
+    {"RU", 1, 1, 0, 0},                      // device
+    {"AS", 0, 0, 0, 0},                      // closing notice
 };
 
 const command_shape* shapeOf(std::string_view word)
@@ -129,9 +128,8 @@ bool readArgs(std::string_view rest, const command_shape& shape, host_command& r
     }
     appendBareWords(rest.substr(0, firstQuote), result.args);
     std::string_view quoted = rest.substr(firstQuote + 1, lastQuote - firstQuote - 1);
-    std::vector<std::string> pieces = shape.minArgs == shape.maxArgs && shape.quoted > 0
-                                          ? cutFixedTexts(quoted, shape)
-                                          : cutTexts(quoted, shape);
+    std::vector<std::string> pieces = shape.minArgs == shape.maxArgs && shape.quoted > 0 ? cutFixedTexts(quoted, shape)
+                                                                                         : cutTexts(quoted, shape);
     for (auto& piece : pieces)
         result.args.push_back(std::move(piece));
     appendBareWords(rest.substr(lastQuote + 1), result.args);

@@ -70,7 +70,8 @@ void ini_file::parse(const std::string& text, fault_list* faults, const std::str
         start = 3;
         std::size_t end = text.find('\n');
         std::string first = trimmed(text.substr(3, end == std::string::npos ? std::string::npos : end - 3));
-        warn(1, "a UTF-8 byte-order mark" + (first.compare(0, 1, "[") == 0 ? " before " + shownText(first) : std::string()) +
+        warn(1, "a UTF-8 byte-order mark" +
+                    (first.compare(0, 1, "[") == 0 ? " before " + shownText(first) : std::string()) +
                     ": profile readers differ on it (the module's may take it for part of the line); save the file "
                     "without it");
     } else if (text.compare(0, 2, "\xFF\xFE") == 0 || text.compare(0, 2, "\xFE\xFF") == 0) {

@@ -35,10 +35,7 @@ bool readWhole(const std::string& path, const char* what, std::string& text, fau
     return true;
 }
 
-std::string elementName(const pugi::xml_node& node)
-{
-    return "<" + shownText(node.name()) + ">";
-}
+std::string elementName(const pugi::xml_node& node) { return "<" + shownText(node.name()) + ">"; }
 
 }  // namespace
 
@@ -79,8 +76,9 @@ void checkObjectSettings(const std::string& path, fault_list& faults)
         }
         auto first = objects.emplace(id.value(), line(object));
         if (!first.second)
-            faults.warning(path, line(object), "object \"" + shownText(id.value()) + "\" again (first at line " +
-                                                   std::to_string(first.first->second) + "): the module reads the first");
+            faults.warning(path, line(object),
+                           "object \"" + shownText(id.value()) + "\" again (first at line " +
+                               std::to_string(first.first->second) + "): the module reads the first");
         std::map<std::string, int> settings;
         for (pugi::xml_node setting : object.children()) {
             if (setting.type() != pugi::node_element)
@@ -91,13 +89,13 @@ void checkObjectSettings(const std::string& path, fault_list& faults)
                 continue;
             }
             if (!setting.attribute("value"))
-                faults.warning(path, line(setting), "setting \"" + shownText(key.value()) +
-                                                        "\" without a value: it reads as empty");
+                faults.warning(path, line(setting),
+                               "setting \"" + shownText(key.value()) + "\" without a value: it reads as empty");
             auto earlier = settings.emplace(key.value(), line(setting));
             if (!earlier.second)
-                faults.warning(path, line(setting), "setting \"" + shownText(key.value()) + "\" again (first at line " +
-                                                        std::to_string(earlier.first->second) +
-                                                        "): the module reads the first");
+                faults.warning(path, line(setting),
+                               "setting \"" + shownText(key.value()) + "\" again (first at line " +
+                                   std::to_string(earlier.first->second) + "): the module reads the first");
         }
     }
 }

@@ -8,8 +8,8 @@
 #include <ostream>
 #include <string>
 
-#include "text/file_faults.h"
 #include "facility/router_model.h"
+#include "text/file_faults.h"
 
 // Reads the device files of `configDir`/system into `routers` and checks
 // `configDir`/object_settings.xml and the *.zelm_ui files of `layoutDir`.

@@ -10,7 +10,9 @@ std::optional<std::int32_t> moduleDatabaseSize(const std::string& path, int data
     // The module's lookup, but with a fallback no device file holds, so
     // that a missing key is told apart from "0".
     const std::string key = "DatabaseSize_" + std::to_string(database);
-    const char absent[] = "\x01" "absent" "\x01";
+    const char absent[] = "\x01"
+                          "absent"
+                          "\x01";
     char result[256];
     zelm_platform::readProfileString("Database", key.c_str(), absent, result, sizeof result, path.c_str());
     if (std::strcmp(result, absent) == 0)

@@ -9,8 +9,8 @@
 
 #include <pugixml.hpp>
 
-#include "text/file_faults.h"
 #include "facility/host_command.h"
+#include "text/file_faults.h"
 
 const std::string* panel_control::property(const std::string& name) const
 {
@@ -61,13 +61,15 @@ public:
         pugi::xml_document document;
         pugi::xml_parse_result parsed = document.load_buffer(xml_.data(), xml_.size());
         if (!parsed) {
-            faults_.error(file_, lineOfOffset(xml_, parsed.offset), std::string("not well-formed XML: ") + parsed.description());
+            faults_.error(file_, lineOfOffset(xml_, parsed.offset),
+                          std::string("not well-formed XML: ") + parsed.description());
             return false;
         }
         pugi::xml_node root = document.document_element();
         if (std::strcmp(root.name(), "zelm_ui") != 0) {
-            faults_.error(file_, line(root), std::string("not a panel layout: root element is <") +
-                                                 shownText(root.name()) + ">, not <zelm_ui>");
+            faults_.error(file_, line(root),
+                          std::string("not a panel layout: root element is <") + shownText(root.name()) +
+                              ">, not <zelm_ui>");
             return false;
         }
         layout.name = root.attribute("name").value();
@@ -90,9 +92,9 @@ public:
             }
             auto first = firstLine.emplace(control.id, line(node));
             if (!first.second) {
-                faults_.error(file_, line(node), "control id \"" + shownText(control.id) +
-                                                     "\" again (first at line " + std::to_string(first.first->second) +
-                                                     "): commands could reach only the first");
+                faults_.error(file_, line(node),
+                              "control id \"" + shownText(control.id) + "\" again (first at line " +
+                                  std::to_string(first.first->second) + "): commands could reach only the first");
                 continue;
             }
             control.kind = node.attribute("kind").value();
@@ -124,8 +126,8 @@ private:
         pugi::xml_attribute attribute = node.attribute(name);
         int value = 0;
         if (attribute && !readInt32(attribute.value(), value))
-            faults_.warning(file_, line(node), std::string(name) + "=\"" + shownText(attribute.value()) +
-                                                   "\" is not a number; read as 0");
+            faults_.warning(file_, line(node),
+                            std::string(name) + "=\"" + shownText(attribute.value()) + "\" is not a number; read as 0");
         return value;
     }
 
@@ -182,10 +184,7 @@ bool parseLayout(const std::string& xml, panel_layout& layout, std::string& erro
     return false;
 }
 
-void panel_model::show(const std::string& panelName, panel_layout layout)
-{
-    panels_[panelName] = std::move(layout);
-}
+void panel_model::show(const std::string& panelName, panel_layout layout) { panels_[panelName] = std::move(layout); }
 
 panel_layout* panel_model::panel(const std::string& panelName)
 {

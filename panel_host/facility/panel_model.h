@@ -68,8 +68,8 @@ public:
     bool setEnabled(const std::string& panel, const std::string& control, bool enabled, std::string& problem);
     // "property=value", or for "all" every property, one per line. Unset
     // properties read as empty.
-    bool read(const std::string& panel, const std::string& control, const std::string& property,
-              std::string& answer, std::string& problem) const;
+    bool read(const std::string& panel, const std::string& control, const std::string& property, std::string& answer,
+              std::string& problem) const;
     // Ids of the panel's controls that begin with `prefix`, in layout order.
     bool list(const std::string& panel, const std::string& prefix, std::vector<std::string>& ids,
               std::string& problem) const;

@@ -42,7 +42,8 @@ TEST(PanelModel, ReadsALayout)
     EXPECT_EQ(take.kind, "button");
     EXPECT_EQ(take.x + take.y + take.w + take.h, 10);
     EXPECT_FALSE(take.enabled);
-    EXPECT_EQ(take.properties, (std::vector<std::pair<std::string, std::string>>{{"text", "Take"}, {"statesheet", "low"}}));
+    EXPECT_EQ(take.properties,
+              (std::vector<std::pair<std::string, std::string>>{{"text", "Take"}, {"statesheet", "low"}}));
     EXPECT_TRUE(layout.controls[1].enabled);
 
     EXPECT_FALSE(loadLayout("/nonexistent/x.zelm_ui", layout, error));
@@ -61,7 +62,8 @@ TEST(PanelModel, LayoutFaultsNameTheirLine)
         {"<panel/>", false, {"t.zelm_ui:1: not a panel layout: root element is <panel>, not <zelm_ui>"}},
         {"", false, {"t.zelm_ui:1: not well-formed XML: No document element found"}},
         {"<zelm_ui>\n<control id='a'/>\n", false, {"t.zelm_ui:2: not well-formed XML: Start-end tags mismatch"}},
-        {"<zelm_ui>\n<control id='a'>\n<!x>\n</zelm_ui>", false,
+        {"<zelm_ui>\n<control id='a'>\n<!x>\n</zelm_ui>",
+         false,
          {"t.zelm_ui:3: not well-formed XML: Could not determine tag type"}},
         {"<zelm_ui>\n<control id='Take'/>\n<control id='Undo'/>\n<control id='Take' kind='button'/>\n</zelm_ui>",
          false,

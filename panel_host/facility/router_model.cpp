@@ -39,8 +39,9 @@ bool router_model::load(const std::string& systemDir, fault_list& faults)
         char canonical[32];
         std::snprintf(canonical, sizeof canonical, "dev_%03d.ini", number);
         if (file != canonical) {
-            faults.error(shown, 0, std::string("the module reads device ") + std::to_string(number) + " from " +
-                                       canonical + "; rename the file");
+            faults.error(shown, 0,
+                         std::string("the module reads device ") + std::to_string(number) + " from " + canonical +
+                             "; rename the file");
             continue;
         }
         if (fs::is_directory(path, failure)) {

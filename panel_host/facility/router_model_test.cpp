@@ -55,7 +55,8 @@ TEST(RouterModel, SizesFromTheDeviceFile)
 
 TEST(RouterModel, RoutesWithinTheTableOnlyAndRemembersTheStart)
 {
-    device_model router = fromText(31, "[Database]\nDatabaseSize_0=4\nDatabaseSize_1=8\n[Crosspoints]\n1=2\n3=4\n99=1\n");
+    device_model router =
+        fromText(31, "[Database]\nDatabaseSize_0=4\nDatabaseSize_1=8\n[Crosspoints]\n1=2\n3=4\n99=1\n");
     EXPECT_EQ(router.crosspoint(1), 2);
     EXPECT_EQ(router.crosspoint(2), 0);
     EXPECT_EQ(router.crosspoint(0), std::nullopt);
@@ -133,36 +134,54 @@ TEST(RouterModel, DeviceFileFaultsNameTheirLine)
         int destinations;
         std::vector<std::string> faults;
     } cases[] = {
-        {"dev_031.ini", "[Database]\nDatabaseSize_0=4\nDatabaseSize_1=2147483647\n", 0,
+        {"dev_031.ini",
+         "[Database]\nDatabaseSize_0=4\nDatabaseSize_1=2147483647\n",
+         0,
          {"dev_031.ini:3: DatabaseSize_1=2147483647 " + limit}},
-        {"dev_031.ini", "[Device]\nDestinations=2147483647\nSources=-1\n[Database]\nDatabaseSize_1=x\n", 0,
+        {"dev_031.ini",
+         "[Device]\nDestinations=2147483647\nSources=-1\n[Database]\nDatabaseSize_1=x\n",
+         0,
          {"dev_031.ini:2: Destinations=2147483647 " + limit, "dev_031.ini:3: Sources=-1 is negative",
           "dev_031.ini:5: warning: DatabaseSize_1=x: the module reads 0; write the number alone"}},
-        {"dev_031.ini", "[Database]\nDatabaseSize_1=4\n[Crosspoints]\n2147483647=1\n[Names_1]\n2147483647=X\n", 4,
+        {"dev_031.ini",
+         "[Database]\nDatabaseSize_1=4\n[Crosspoints]\n2147483647=1\n[Names_1]\n2147483647=X\n",
+         4,
          {"dev_031.ini:4: destination 2147483647 " + limit, "dev_031.ini:6: name index 2147483647 " + limit}},
-        {"dev_031.ini", "[Device]\nType=Router\nSources=2\nDestinations=4\n[Crosspoints]\n1=99\n2=-5\n5=1\nx=1\n3=2\n3=1\n",
+        {"dev_031.ini",
+         "[Device]\nType=Router\nSources=2\nDestinations=4\n[Crosspoints]\n1=99\n2=-5\n5=1\nx=1\n3=2\n3=1\n",
          4,
          {"dev_031.ini:6: 1=99: the router has sources 0 (park) to 2",
           "dev_031.ini:7: 2=-5: the router has sources 0 (park) to 2",
           "dev_031.ini:8: 5=1: the router has destinations 1 to 4", "dev_031.ini:9: x=1 is not destination=source",
           "dev_031.ini:11: warning: 3 again in [Crosspoints] (first at line 10): the first counts"}},
         // The module reads the number its value starts with; so does the simulator.
-        {"dev_031.ini", "[Database]\nDatabaseSize_1=32abc\n", 32,
+        {"dev_031.ini",
+         "[Database]\nDatabaseSize_1=32abc\n",
+         32,
          {"dev_031.ini:2: warning: DatabaseSize_1=32abc: the module reads 32; write the number alone"}},
-        {"dev_031.ini", "[Database]\nDatabaseSize_1=32 ; size\n", 32,
+        {"dev_031.ini",
+         "[Database]\nDatabaseSize_1=32 ; size\n",
+         32,
          {"dev_031.ini:2: warning: DatabaseSize_1=32 ; size: the module reads 32; write the number alone"}},
         // What the module's reader cannot see, the simulator does not count.
-        {"dev_031.ini", "[Database]\nDatabaseSize_0=2\n[Names_1]\n1=A\n[Database]\nDatabaseSize_1=8\n", 1,
+        {"dev_031.ini",
+         "[Database]\nDatabaseSize_0=2\n[Names_1]\n1=A\n[Database]\nDatabaseSize_1=8\n",
+         1,
          {"dev_031.ini:5: warning: [Database] again (first at line 1): the simulator joins them, the module's "
           "profile reader reads only the first",
           "dev_031.ini:6: warning: DatabaseSize_1=8: the module's profile reader does not see this line, so it reads 0"}},
-        {"dev_031.ini", "\xEF\xBB\xBF[Device]\nType=Router\nDestinations=4\n", 4,
+        {"dev_031.ini",
+         "\xEF\xBB\xBF[Device]\nType=Router\nDestinations=4\n",
+         4,
          {"dev_031.ini:1: warning: a UTF-8 byte-order mark before [Device]: profile readers differ on it (the "
           "module's may take it for part of the line); save the file without it"}},
-        {"dev_031.ini", "\x01\x7f\xff garbage\n\nmore=\x02\n", -1,
+        {"dev_031.ini",
+         "\x01\x7f\xff garbage\n\nmore=\x02\n",
+         -1,
          {"dev_031.ini: not a device file: it has none of the sections [Device], [Database], [Names_K], [Crosspoints]"}},
         {"dev_031.ini",
-         "key=1\n[Device]\nType=Switcher\nColour=red\nlonely line\n[Databse]\n[Names_99]\n[Names_0]\n0=A\nB=C\n", -1,
+         "key=1\n[Device]\nType=Switcher\nColour=red\nlonely line\n[Databse]\n[Names_99]\n[Names_0]\n0=A\nB=C\n",
+         -1,
          {"dev_031.ini:1: warning: key=1 comes before any section; ignored",
           "dev_031.ini:3: Type=Switcher is neither Router nor Names",
           "dev_031.ini:4: warning: unknown key Colour in [Device]; it has Name, Type, Sources, Destinations, "
@@ -174,11 +193,15 @@ TEST(RouterModel, DeviceFileFaultsNameTheirLine)
           "dev_031.ini:9: warning: name index 0: indices start at 1; ignored",
           "dev_031.ini:10: warning: name index \"B\" is not a number; ignored"}},
         // Texts from the file reach the terminal escaped.
-        {"dev_031.ini", "[Device\nType=\x1b[2J\xff\n", -1,
+        {"dev_031.ini",
+         "[Device\nType=\x1b[2J\xff\n",
+         -1,
          {"dev_031.ini:1: warning: section header [Device has no ']'",
           "dev_031.ini:2: Type=\\x1b[2J\\xff is neither Router nor Names"}},
         {"dev_040.ini", nullptr, -1, {"dev_040.ini: a folder, not a device file"}},
-        {"dev_31.ini", "[Database]\nDatabaseSize_1=4\n", -1,
+        {"dev_31.ini",
+         "[Database]\nDatabaseSize_1=4\n",
+         -1,
          {"dev_31.ini: the module reads device 31 from dev_031.ini; rename the file"}},
         {"dev_x.ini", "[Database]\n", -1, {"dev_x.ini: warning: not a device file name (dev_NNN.ini); ignored"}},
     };

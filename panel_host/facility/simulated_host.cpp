@@ -145,7 +145,7 @@ const char* simulated_host::showPanel(const host_command& command, const std::st
         return nullptr;
     }
     note("panel '" + args[0] + "' shows " + (layout.name.empty() ? path : layout.name) + " (" +
-            std::to_string(layout.controls.size()) + " controls)");
+         std::to_string(layout.controls.size()) + " controls)");
     panels_.show(args[0], std::move(layout));
     return answers_.show(args[0]);
 }
@@ -397,10 +397,7 @@ void simulated_host::reportLink(const device_model& device, const std::string& t
         out_.detail(line);
 }
 
-void simulated_host::setLink(int device, std::unique_ptr<router_link> link)
-{
-    (*realLinks_)[device] = std::move(link);
-}
+void simulated_host::setLink(int device, std::unique_ptr<router_link> link) { (*realLinks_)[device] = std::move(link); }
 
 router_link& simulated_host::linkFor(device_model& device)
 {
@@ -423,8 +420,7 @@ void simulated_host::queueRevertive(int device, int destination, int source)
     }
     clock_.scheduleRevertive(faults_->delay, device, destination, source, clockOwner_);
     if (faults_->duplicatePercent > 0 && roll() < faults_->duplicatePercent) {
-        out_.detail("fault: revertive " + std::to_string(device) + "/" + std::to_string(destination) +
-                    " duplicated");
+        out_.detail("fault: revertive " + std::to_string(device) + "/" + std::to_string(destination) + " duplicated");
         ++duplicated_;
         clock_.scheduleRevertive(faults_->delay, device, destination, source, clockOwner_);
     }

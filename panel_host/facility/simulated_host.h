@@ -31,15 +31,15 @@
 #include "facility/panel_model.h"
 #include "facility/router_link.h"
 #include "facility/router_model.h"
-#include "text/transcript.h"
 #include "facility/virtual_clock.h"
+#include "text/transcript.h"
 #include "zelm_host_link.h"
 
 struct host_command;
 
 struct facility_faults {
-    std::int64_t delay = 0;  // revertives arrive this many ms after the change
-    int dropPercent = 0;     // share of revertives lost
+    std::int64_t delay = 0;    // revertives arrive this many ms after the change
+    int dropPercent = 0;       // share of revertives lost
     int duplicatePercent = 0;  // share of revertives delivered twice
 };
 

@@ -20,8 +20,7 @@ TEST(SimulatedHostHeader, CompilesOnItsOwn)
 class SimulatedHost : public ::testing::Test {
 protected:
     SimulatedHost()
-        : out(text, transcript_style{1, false, false}),
-          host(panels, routers, clock, out, installation.configDir())
+        : out(text, transcript_style{1, false, false}), host(panels, routers, clock, out, installation.configDir())
     {
         installation.writeConfig("small.zelm_ui",
                                  "<zelm_ui name=\"Small\"><control id=\"Take\" kind=\"button\" text=\"Take\"/>"
@@ -135,10 +134,10 @@ TEST_F(SimulatedHost, RoutesRegistrationsPollsAndNames)
 TEST_F(SimulatedHost, RefusedRoutesChangeNothing)
 {
     send("RR 31 1 8");
-    send("RC 31 9 1 ',' 0");   // no such source
-    send("RC 31 1 9 ',' 0");   // no such destination
-    send("RC 20 1 1 ',' 0");   // not a router
-    send("RC 77 1 1 ',' 0");   // no such device
+    send("RC 31 9 1 ',' 0");  // no such source
+    send("RC 31 1 9 ',' 0");  // no such destination
+    send("RC 20 1 1 ',' 0");  // not a router
+    send("RC 77 1 1 ',' 0");  // no such device
     EXPECT_TRUE(due().empty());
     EXPECT_EQ(routers.device(31)->changedDestinations(), std::vector<int>{});
     EXPECT_EQ(out.warnings(), 4);
@@ -204,10 +203,10 @@ TEST_F(SimulatedHost, ReportsAnswersNotGivenBackOrGivenBackTwice)
     host.send(foreign, zelmGiveBack);
     const char* shown = send("PS '1' 'small.zelm_ui'");
     host.send(shown, zelmGiveBack);
-    EXPECT_EQ(host.takeProblems(), (std::vector<std::string>{
-                                       "the answer to \"RN 31 0 2\" was given back twice",
-                                       "a text the host never handed out was given back",
-                                       "the answer to PS was given back, though it is never to be"}));
+    EXPECT_EQ(host.takeProblems(),
+              (std::vector<std::string>{"the answer to \"RN 31 0 2\" was given back twice",
+                                        "a text the host never handed out was given back",
+                                        "the answer to PS was given back, though it is never to be"}));
 }
 
 TEST_F(SimulatedHost, MalformedCommandsAreProtocolFaults)
@@ -217,11 +216,10 @@ TEST_F(SimulatedHost, MalformedCommandsAreProtocolFaults)
     send("RC 31 1 1 ',' 2");
     send("ET one");
     host.send("AS", 3);
-    EXPECT_EQ(host.takeProblems(), (std::vector<std::string>{"malformed command \"ZZ 1\": unknown command \"ZZ\"",
-                                                            "RC: \"x\" is not a number",
-                                                            "RC: the flag \"2\" is neither 0 nor 1",
-                                                            "ET: \"one\" is not a number",
-                                                            "send with unknown kind 3: \"AS\""}));
+    EXPECT_EQ(host.takeProblems(),
+              (std::vector<std::string>{"malformed command \"ZZ 1\": unknown command \"ZZ\"",
+                                        "RC: \"x\" is not a number", "RC: the flag \"2\" is neither 0 nor 1",
+                                        "ET: \"one\" is not a number", "send with unknown kind 3: \"AS\""}));
 }
 
 TEST_F(SimulatedHost, TimersAndNotices)

@@ -26,7 +26,8 @@ TEST(EventLoop, HandlersRunInsideAWaitSeeItNested)
         EXPECT_TRUE(loop.runUntil([&] { return inner; }, std::chrono::seconds(5)));
     });
     loop.run();
-    boost::asio::post(loop.context(), [&] { seen.push_back(std::string("later ") + (loop.nested() ? "nested" : "free")); });
+    boost::asio::post(loop.context(),
+                      [&] { seen.push_back(std::string("later ") + (loop.nested() ? "nested" : "free")); });
     loop.poll();
     EXPECT_EQ(seen, (std::vector<std::string>{"outer free", "inner nested", "later free"}));
 }

@@ -8,8 +8,8 @@
 #include <string>
 
 struct link_timing {
-    std::chrono::milliseconds ack{1000};     // for the router's ACK of a request
-    std::chrono::milliseconds reply{1000};   // for the report that follows the ACK
+    std::chrono::milliseconds ack{1000};    // for the router's ACK of a request
+    std::chrono::milliseconds reply{1000};  // for the report that follows the ACK
     std::chrono::milliseconds firstRetry{500};
     std::chrono::milliseconds longestRetry{8000};
     std::chrono::milliseconds connect{2000};  // for a connection to be made

@@ -4,16 +4,12 @@
 
 network_link::network_link(event_loop& loop, device_model& device, router_reports& reports, link_address address,
                            int offset, link_timing timing)
-    : loop_(loop), device_(device), reports_(reports), address_(std::move(address)), offset_(offset),
-      timing_(timing), connection_(loop.context(), address_, timing, *this),
-      requests_(loop.context(), device, reports, timing, *this)
+    : loop_(loop), device_(device), reports_(reports), address_(std::move(address)), offset_(offset), timing_(timing),
+      connection_(loop.context(), address_, timing, *this), requests_(loop.context(), device, reports, timing, *this)
 {
 }
 
-void network_link::start()
-{
-    connection_.open();
-}
+void network_link::start() { connection_.open(); }
 
 bool network_link::waitForFirstAttempt()
 {
@@ -28,10 +24,7 @@ int network_link::toWire(int panel) const
     return wire < 0 || wire > maxWire_ ? -1 : wire;
 }
 
-void network_link::tell(const std::string& text, router_reports::level how)
-{
-    reports_.reportLink(device_, text, how);
-}
+void network_link::tell(const std::string& text, router_reports::level how) { reports_.reportLink(device_, text, how); }
 
 void network_link::connectionOpened()
 {
@@ -92,7 +85,8 @@ void network_link::poll(int first, int last)
     int wireFirst = toWire(first), wireLast = toWire(last);
     if (wireFirst < 0 || wireLast < 0) {
         tell("destinations " + std::to_string(first) + " to " + std::to_string(last) +
-             " have no numbers on the router; not polled", router_reports::level::warning);
+                 " have no numbers on the router; not polled",
+             router_reports::level::warning);
         return;
     }
     requests_.addPoll(pollRequest(wireFirst, wireLast), first, last);

@@ -28,9 +28,9 @@
 #include <string>
 #include <vector>
 
-#include "loop/event_loop.h"
 #include "facility/router_link.h"
 #include "facility/router_model.h"
+#include "loop/event_loop.h"
 #include "routers/link_settings.h"
 #include "routers/request_queue.h"
 #include "routers/tcp_connection.h"
@@ -43,8 +43,8 @@ struct name_change {
 
 class network_link : public router_link, private connection_events, private request_sender {
 public:
-    network_link(event_loop& loop, device_model& device, router_reports& reports, link_address address,
-                 int offset, link_timing timing);
+    network_link(event_loop& loop, device_model& device, router_reports& reports, link_address address, int offset,
+                 link_timing timing);
     network_link(const network_link&) = delete;
     network_link& operator=(const network_link&) = delete;
 

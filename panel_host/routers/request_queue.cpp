@@ -27,8 +27,7 @@ void request_queue::tell(const std::string& text, router_reports::level how)
     reports_.reportLink(device_, text, how);
 }
 
-std::shared_ptr<const std::string> request_queue::addRoute(std::vector<std::uint8_t> bytes, int source,
-                                                           int destination)
+std::shared_ptr<const std::string> request_queue::addRoute(std::vector<std::uint8_t> bytes, int source, int destination)
 {
     request route;
     route.what = request::kind::route;
@@ -97,8 +96,7 @@ void request_queue::timedOut()
         sendAgain();
         return;
     }
-    sender_.unanswered("no ACK to " + std::to_string(head.attempts) +
-                       (head.attempts == 1 ? " request" : " requests"));
+    sender_.unanswered("no ACK to " + std::to_string(head.attempts) + (head.attempts == 1 ? " request" : " requests"));
 }
 
 void request_queue::acknowledged()
@@ -198,8 +196,7 @@ void request_queue::finishRequest()
 void request_queue::endPoll(const request& poll)
 {
     if (!poll.refusal.empty()) {
-        tell("poll of " + std::to_string(poll.first) + " to " + std::to_string(poll.last) + " refused: " +
-                 poll.refusal,
+        tell("poll of " + std::to_string(poll.first) + " to " + std::to_string(poll.last) + " refused: " + poll.refusal,
              router_reports::level::warning);
         return;
     }

@@ -51,8 +51,8 @@ public:
 
 class request_queue {
 public:
-    request_queue(boost::asio::io_context& context, device_model& device, router_reports& reports,
-                  link_timing timing, request_sender& sender);
+    request_queue(boost::asio::io_context& context, device_model& device, router_reports& reports, link_timing timing,
+                  request_sender& sender);
     ~request_queue();
     request_queue(const request_queue&) = delete;
     request_queue& operator=(const request_queue&) = delete;
@@ -93,13 +93,13 @@ private:
     struct request {
         enum class kind { route, poll } what = kind::route;
         std::vector<std::uint8_t> bytes;
-        int first = 0, last = 0;     // panel destinations: the route's, or the polled range
-        int source = 0;              // panel source of a route
+        int first = 0, last = 0;  // panel destinations: the route's, or the polled range
+        int source = 0;           // panel source of a route
         int attempts = 0;
         bool acknowledged = false;
-        std::string refusal;         // why it failed, when it did
-        std::vector<bool> answered;  // poll: per destination of the range
-        bool reported = false;       // route: the router reported the destination
+        std::string refusal;                   // why it failed, when it did
+        std::vector<bool> answered;            // poll: per destination of the range
+        bool reported = false;                 // route: the router reported the destination
         std::shared_ptr<std::string> outcome;  // route: the refusal, "" when made
     };
 

@@ -27,7 +27,9 @@ struct transcript : router_reports, request_sender {
     }
     void reportLink(const device_model&, const std::string& text, level how) override
     {
-        lines.push_back(std::string(how == level::detail ? "detail: " : how == level::note ? "note: " : "warning: ") +
+        lines.push_back(std::string(how == level::detail ? "detail: "
+                                    : how == level::note ? "note: "
+                                                         : "warning: ") +
                         text);
     }
     bool mayRequest() const override { return may; }
@@ -49,10 +51,7 @@ struct transcript : router_reports, request_sender {
     }
 };
 
-std::vector<std::uint8_t> bytes(const std::string& text)
-{
-    return std::vector<std::uint8_t>(text.begin(), text.end());
-}
+std::vector<std::uint8_t> bytes(const std::string& text) { return std::vector<std::uint8_t>(text.begin(), text.end()); }
 
 using lines = std::vector<std::string>;
 
@@ -190,9 +189,9 @@ TEST_F(RequestQueue, SendsAgainAfterANakAndTakesARefusal)
     queue.refused("locked");
     EXPECT_EQ(*refusedRoute, "locked");
     EXPECT_TRUE(queue.settled());
-    EXPECT_EQ(log.take(), (lines{"detail: a NAK that answers no request, ignored",
-                                 "warning: poll of 1 to 2 refused: locked",
-                                 "detail: a refusal (locked) that answers no request, ignored", "sent route 2 to 2"}));
+    EXPECT_EQ(log.take(),
+              (lines{"detail: a NAK that answers no request, ignored", "warning: poll of 1 to 2 refused: locked",
+                     "detail: a refusal (locked) that answers no request, ignored", "sent route 2 to 2"}));
 }
 
 link_timing quick()
@@ -229,10 +228,9 @@ TEST_F(RequestQueueTimer, TimesOutOnTheLoopAndNotAfterTheConnectionWent)
     context.restart();
     context.run_for(5s);
     EXPECT_EQ(*abandoned, "the router is offline (gone)");
-    EXPECT_EQ(log.take(),
-              (lines{"sent route 5 to 3", "detail: no ACK in 0.02 s: request sent again", "sent route 5 to 3",
-                     "dropped: no ACK to 2 requests", "sent poll 1-2", "polled 1",
-                     "warning: reported 1 of the 2 polled destinations", "sent route 1 to 1"}));
+    EXPECT_EQ(log.take(), (lines{"sent route 5 to 3", "detail: no ACK in 0.02 s: request sent again",
+                                 "sent route 5 to 3", "dropped: no ACK to 2 requests", "sent poll 1-2", "polled 1",
+                                 "warning: reported 1 of the 2 polled destinations", "sent route 1 to 1"}));
 }
 
 }  // namespace

@@ -9,8 +9,8 @@
 
 #include "routers/doubles/router_doubles.h"
 #include "routers/swp08_link.h"
-#include "temp_installation.h"
 #include "routers/videohub_link.h"
+#include "temp_installation.h"
 
 namespace {
 
@@ -33,10 +33,7 @@ struct recorded_reports : router_reports {
         if (how != level::detail)
             events.push_back(std::string(how == level::note ? "note: " : "warning: ") + text);
     }
-    bool has(const std::string& event) const
-    {
-        return std::find(events.begin(), events.end(), event) != events.end();
-    }
+    bool has(const std::string& event) const { return std::find(events.begin(), events.end(), event) != events.end(); }
     bool hasStart(const std::string& start) const
     {
         return std::any_of(events.begin(), events.end(),
@@ -80,8 +77,7 @@ protected:
     }
 
     bool swp08() const { return GetParam() == "swp08"; }
-    std::unique_ptr<network_link> makeLink(device_model& model, recorded_reports& to,
-                                           link_timing timing = testTiming())
+    std::unique_ptr<network_link> makeLink(device_model& model, recorded_reports& to, link_timing timing = testTiming())
     {
         link_address address{"127.0.0.1", router->port()};
         if (swp08())
@@ -152,8 +148,8 @@ TEST_P(RouterLink, ARouterThatNeverAcknowledgesIsOffline)
     ASSERT_TRUE(link->waitForFirstAttempt());
     router->silence(true);
     std::string refusal = link->connect(2, 2);
-    EXPECT_EQ(refusal, swp08() ? "the router is offline (no ACK to 6 requests)"
-                               : "the router is offline (no ACK to 1 request)");
+    EXPECT_EQ(refusal,
+              swp08() ? "the router is offline (no ACK to 6 requests)" : "the router is offline (no ACK to 1 request)");
     EXPECT_FALSE(device.online());
     std::size_t connects = 0;
     for (const auto& request : router->requests())

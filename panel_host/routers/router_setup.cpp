@@ -22,7 +22,8 @@ bool readAddress(const std::string& text, const std::string& protocol, link_addr
         return false;
     }
     if (host.empty() || port == 0) {
-        error = "\"" + text + "\" is not HOST:PORT" + std::string(protocol == "swp08" ? " (SW-P-08 has no usual port)" : "");
+        error = "\"" + text + "\" is not HOST:PORT" +
+                std::string(protocol == "swp08" ? " (SW-P-08 has no usual port)" : "");
         return false;
     }
     address.host = host;

@@ -145,10 +145,7 @@ std::uint8_t multiplier(int destination, int source, bool badSource)
                                      ((source / 128) & 0x07));
 }
 
-std::uint8_t low7(int number)
-{
-    return static_cast<std::uint8_t>(number % 128);
-}
+std::uint8_t low7(int number) { return static_cast<std::uint8_t>(number % 128); }
 
 }  // namespace
 
@@ -171,8 +168,7 @@ std::vector<std::uint8_t> tallyDumpRequest(int matrix, int level)
 std::vector<std::uint8_t> crosspointMessage(std::uint8_t command, const crosspoint& point)
 {
     return {command, matrixLevel(point.matrix, point.level),
-            multiplier(point.destination, point.source, point.badSource), low7(point.destination),
-            low7(point.source)};
+            multiplier(point.destination, point.source, point.badSource), low7(point.destination), low7(point.source)};
 }
 
 std::vector<std::uint8_t> tallyDumpByte(int matrix, int level, int firstDestination, const std::vector<int>& sources)
@@ -187,10 +183,9 @@ std::vector<std::uint8_t> tallyDumpByte(int matrix, int level, int firstDestinat
 
 std::vector<std::uint8_t> tallyDumpWord(int matrix, int level, int firstDestination, const std::vector<int>& sources)
 {
-    std::vector<std::uint8_t> data{cmdTallyDumpWord, matrixLevel(matrix, level),
-                                   static_cast<std::uint8_t>(sources.size()),
-                                   static_cast<std::uint8_t>(firstDestination / 256),
-                                   static_cast<std::uint8_t>(firstDestination % 256)};
+    std::vector<std::uint8_t> data{
+        cmdTallyDumpWord, matrixLevel(matrix, level), static_cast<std::uint8_t>(sources.size()),
+        static_cast<std::uint8_t>(firstDestination / 256), static_cast<std::uint8_t>(firstDestination % 256)};
     for (int source : sources) {
         data.push_back(static_cast<std::uint8_t>(source / 256));
         data.push_back(static_cast<std::uint8_t>(source % 256));

@@ -91,10 +91,8 @@ std::vector<std::uint8_t> tallyDumpRequest(int matrix, int level);
 std::vector<std::uint8_t> crosspointMessage(std::uint8_t command, const crosspoint& point);
 // Tally dump of sources for destinations first.. (byte form: all numbers
 // below 192; word form: at most 64 tallies).
-std::vector<std::uint8_t> tallyDumpByte(int matrix, int level, int firstDestination,
-                                        const std::vector<int>& sources);
-std::vector<std::uint8_t> tallyDumpWord(int matrix, int level, int firstDestination,
-                                        const std::vector<int>& sources);
+std::vector<std::uint8_t> tallyDumpByte(int matrix, int level, int firstDestination, const std::vector<int>& sources);
+std::vector<std::uint8_t> tallyDumpWord(int matrix, int level, int firstDestination, const std::vector<int>& sources);
 
 // Reads a connect, interrogate, tally or connected message (DATA with its
 // command byte). False when too short.

@@ -22,11 +22,21 @@ std::string readAll(const std::vector<std::uint8_t>& stream, std::size_t step)
     std::string text;
     for (const auto& found : items) {
         switch (found.what) {
-        case swp08::item::kind::message: text += "[" + swp08::hex(found.data) + "]"; break;
-        case swp08::item::kind::ack_received: text += "ACK"; break;
-        case swp08::item::kind::nak_received: text += "NAK"; break;
-        case swp08::item::kind::bad_frame: text += "bad(" + found.problem + ")"; break;
-        case swp08::item::kind::junk: text += "junk(" + found.problem + ")"; break;
+        case swp08::item::kind::message:
+            text += "[" + swp08::hex(found.data) + "]";
+            break;
+        case swp08::item::kind::ack_received:
+            text += "ACK";
+            break;
+        case swp08::item::kind::nak_received:
+            text += "NAK";
+            break;
+        case swp08::item::kind::bad_frame:
+            text += "bad(" + found.problem + ")";
+            break;
+        case swp08::item::kind::junk:
+            text += "junk(" + found.problem + ")";
+            break;
         }
         text += " ";
     }
@@ -96,8 +106,7 @@ TEST(Swp08Reader, HandlesDamagedSplitAndJoinedStreams)
         std::string expected;
     };
     const row rows[] = {
-        {"ACK, frame and NAK joined", join({swp08::ackBytes(), good, swp08::nakBytes()}),
-         "ACK [02 00 00 02 00] NAK "},
+        {"ACK, frame and NAK joined", join({swp08::ackBytes(), good, swp08::nakBytes()}), "ACK [02 00 00 02 00] NAK "},
         {"junk before a frame", join({bytes({0x41, 0x42, 0x43}), good}),
          "junk(3 bytes outside any frame skipped) [02 00 00 02 00] "},
         {"bad checksum", bytes({0x10, 0x02, 0x02, 0x00, 0x00, 0x02, 0x00, 0x05, 0xF0, 0x10, 0x03}),
@@ -105,7 +114,8 @@ TEST(Swp08Reader, HandlesDamagedSplitAndJoinedStreams)
         {"byte count wrong", bytes({0x10, 0x02, 0x02, 0x00, 0x04, 0xFA, 0x10, 0x03}),
          "bad(byte count 4 in a frame of 2 data bytes) "},
         {"too short", bytes({0x10, 0x02, 0x05, 0x10, 0x03}), "bad(a frame of 1 bytes, too short) "},
-        {"ACK embedded in a frame", bytes({0x10, 0x02, 0x02, 0x00, 0x10, 0x06, 0x00, 0x02, 0x00, 0x05, 0xF7, 0x10, 0x03}),
+        {"ACK embedded in a frame",
+         bytes({0x10, 0x02, 0x02, 0x00, 0x10, 0x06, 0x00, 0x02, 0x00, 0x05, 0xF7, 0x10, 0x03}),
          "ACK [02 00 00 02 00] "},
         {"DLE then a stray byte", join({bytes({0x10, 0x02, 0x02, 0x10, 0x41}), good}),
          "bad(DLE followed by 41 inside a frame) [02 00 00 02 00] "},

@@ -30,10 +30,7 @@ tcp_connection::~tcp_connection()
     }
 }
 
-void tcp_connection::open()
-{
-    attempt();
-}
+void tcp_connection::open() { attempt(); }
 
 void tcp_connection::attempt()
 {
@@ -57,8 +54,7 @@ void tcp_connection::attempt()
         connectTimer_.cancel();
         firstAttemptOver_ = true;
         if (error) {
-            drop("cannot connect to " + address_.host + ":" + std::to_string(address_.port) + ": " +
-                 error.message());
+            drop("cannot connect to " + address_.host + ":" + std::to_string(address_.port) + ": " + error.message());
             return;
         }
         opened();
@@ -119,19 +115,19 @@ void tcp_connection::readMore()
 {
     std::weak_ptr<bool> alive = alive_;
     std::uint64_t generation = generation_;
-    socket_.async_read_some(asio::buffer(readBuffer_), [this, alive, generation](const error_code& error,
-                                                                                  std::size_t size) {
-        if (alive.expired() || generation != generation_)
-            return;
-        if (error) {
-            drop(error == asio::error::eof ? std::string("the router closed the connection")
-                                           : "connection lost: " + error.message());
-            return;
-        }
-        events_.bytesReceived(readBuffer_.data(), size);
-        if (generation == generation_ && connected_)
-            readMore();
-    });
+    socket_.async_read_some(asio::buffer(readBuffer_),
+                            [this, alive, generation](const error_code& error, std::size_t size) {
+                                if (alive.expired() || generation != generation_)
+                                    return;
+                                if (error) {
+                                    drop(error == asio::error::eof ? std::string("the router closed the connection")
+                                                                   : "connection lost: " + error.message());
+                                    return;
+                                }
+                                events_.bytesReceived(readBuffer_.data(), size);
+                                if (generation == generation_ && connected_)
+                                    readMore();
+                            });
 }
 
 void tcp_connection::send(const std::vector<std::uint8_t>& bytes)

@@ -107,8 +107,8 @@ TEST_F(TcpConnection, RetriesConnectsCarriesBytesAndIsLostAndDropped)
     connection.drop("no ACK to 6 requests");
     EXPECT_EQ(log.lines, (std::vector<std::string>{"failed; next in 0.02 s", "failed; next in 0.04 s",
                                                    "failed; next in 0.08 s", "failed; next in 0.08 s", "opened",
-                                                   "lost: the router closed the connection; next in 0.02 s",
-                                                   "opened", "lost: no ACK to 6 requests; next in 0.02 s"}));
+                                                   "lost: the router closed the connection; next in 0.02 s", "opened",
+                                                   "lost: no ACK to 6 requests; next in 0.02 s"}));
 }
 
 }  // namespace

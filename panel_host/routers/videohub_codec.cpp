@@ -25,7 +25,9 @@ void reader::endLine(std::vector<block>& out)
         line.pop_back();
     if (overlong_) {
         overlong_ = false;
-        out.push_back({block::kind::problem, {}, {},
+        out.push_back({block::kind::problem,
+                       {},
+                       {},
                        "a line longer than " + std::to_string(maxLine) + " characters; its rest was skipped"});
     }
     if (!inBlock_) {
@@ -54,7 +56,9 @@ void reader::endLine(std::vector<block>& out)
     }
     inBlock_ = false;
     if (tooManyLines_)
-        out.push_back({block::kind::problem, {}, {},
+        out.push_back({block::kind::problem,
+                       {},
+                       {},
                        "block " + current_.header + " held more than " + std::to_string(maxLines) +
                            " lines; the rest were skipped"});
     out.push_back(std::move(current_));

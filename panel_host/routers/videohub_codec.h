@@ -21,9 +21,9 @@ constexpr std::size_t maxLines = 4096;
 struct block {
     enum class kind { data, ack, nak, problem };
     kind what = kind::data;
-    std::string header;               // without the ':'
-    std::vector<std::string> lines;   // the items
-    std::string problem;              // for kind::problem
+    std::string header;              // without the ':'
+    std::vector<std::string> lines;  // the items
+    std::string problem;             // for kind::problem
 };
 
 // Reads blocks from a text stream cut anywhere.

@@ -13,9 +13,15 @@ std::string readAll(const std::string& stream, std::size_t step)
     std::string text;
     for (const auto& found : blocks) {
         switch (found.what) {
-        case videohub::block::kind::ack: text += "ACK"; break;
-        case videohub::block::kind::nak: text += "NAK"; break;
-        case videohub::block::kind::problem: text += "problem(" + found.problem + ")"; break;
+        case videohub::block::kind::ack:
+            text += "ACK";
+            break;
+        case videohub::block::kind::nak:
+            text += "NAK";
+            break;
+        case videohub::block::kind::problem:
+            text += "problem(" + found.problem + ")";
+            break;
         case videohub::block::kind::data:
             text += found.header + "{";
             for (const auto& line : found.lines)
@@ -36,8 +42,7 @@ TEST(VideohubReader, CutsBlocksFromAStreamCutAnywhere)
         std::string expected;
     };
     const row rows[] = {
-        {"the opening of a dump",
-         "PROTOCOL PREAMBLE:\nVersion: 2.8\n\nINPUT LABELS:\n0 CAM 1\n1 \n\nEND PRELUDE:\n\n",
+        {"the opening of a dump", "PROTOCOL PREAMBLE:\nVersion: 2.8\n\nINPUT LABELS:\n0 CAM 1\n1 \n\nEND PRELUDE:\n\n",
          "PROTOCOL PREAMBLE{Version: 2.8;} INPUT LABELS{0 CAM 1;1 ;} END PRELUDE{} "},
         {"answers and an empty block", "ACK\n\nNAK\n\nVIDEO OUTPUT ROUTING:\n\n", "ACK NAK VIDEO OUTPUT ROUTING{} "},
         {"CR LF line ends, blank lines between", "\r\n\nACK\r\n\r\nPING:\r\n\r\n", "ACK PING{} "},
@@ -64,9 +69,14 @@ TEST(VideohubReader, SplitsNumberedLines)
         int number;
         std::string rest;
     };
-    const row rows[] = {{"3 Camera 1", true, 3, "Camera 1"}, {"12 7", true, 12, "7"}, {"5 ", true, 5, ""},
-                        {"5", true, 5, ""},                   {"x 1", false, 0, ""},  {"5x", false, 0, ""},
-                        {"99999999999 1", false, 0, ""},      {"", false, 0, ""}};
+    const row rows[] = {{"3 Camera 1", true, 3, "Camera 1"},
+                        {"12 7", true, 12, "7"},
+                        {"5 ", true, 5, ""},
+                        {"5", true, 5, ""},
+                        {"x 1", false, 0, ""},
+                        {"5x", false, 0, ""},
+                        {"99999999999 1", false, 0, ""},
+                        {"", false, 0, ""}};
     for (const auto& r : rows) {
         int number = 0;
         std::string rest;

@@ -7,12 +7,25 @@ namespace {
 // Blocks of the protocol that a video router control has no use for.
 const std::set<std::string>& ignoredBlocks()
 {
-    static const std::set<std::string> names = {
-        "PROTOCOL PREAMBLE", "CONFIGURATION", "VIDEO OUTPUT LOCKS", "VIDEO INPUT STATUS", "VIDEO OUTPUT STATUS",
-        "MONITORING OUTPUT LABELS", "VIDEO MONITORING OUTPUT ROUTING", "VIDEO MONITORING OUTPUT LOCKS",
-        "SERIAL PORT LABELS", "SERIAL PORT ROUTING", "SERIAL PORT LOCKS", "SERIAL PORT DIRECTIONS",
-        "SERIAL PORT STATUS", "PROCESSING UNIT ROUTING", "PROCESSING UNIT LOCKS", "FRAME LABELS",
-        "FRAME BUFFER ROUTING", "FRAME BUFFER LOCKS", "ALARM STATUS"};
+    static const std::set<std::string> names = {"PROTOCOL PREAMBLE",
+                                                "CONFIGURATION",
+                                                "VIDEO OUTPUT LOCKS",
+                                                "VIDEO INPUT STATUS",
+                                                "VIDEO OUTPUT STATUS",
+                                                "MONITORING OUTPUT LABELS",
+                                                "VIDEO MONITORING OUTPUT ROUTING",
+                                                "VIDEO MONITORING OUTPUT LOCKS",
+                                                "SERIAL PORT LABELS",
+                                                "SERIAL PORT ROUTING",
+                                                "SERIAL PORT LOCKS",
+                                                "SERIAL PORT DIRECTIONS",
+                                                "SERIAL PORT STATUS",
+                                                "PROCESSING UNIT ROUTING",
+                                                "PROCESSING UNIT LOCKS",
+                                                "FRAME LABELS",
+                                                "FRAME BUFFER ROUTING",
+                                                "FRAME BUFFER LOCKS",
+                                                "ALARM STATUS"};
     return names;
 }
 

@@ -80,8 +80,7 @@ std::string framed(const painter& paint, const std::string& content)
 std::string framedPainted(const painter& paint, const std::string& content, std::size_t visible)
 {
     return paint(paint.pick("│", "|"), ansi::dim) + content +
-           std::string(innerWidth - std::min(innerWidth, visible), ' ') + paint(paint.pick("│", "|"), ansi::dim) +
-           "\n";
+           std::string(innerWidth - std::min(innerWidth, visible), ' ') + paint(paint.pick("│", "|"), ansi::dim) + "\n";
 }
 
 struct button_picture {
@@ -126,10 +125,9 @@ button_picture drawButton(const painter& paint, const panel_layout& layout, cons
 
 std::string titleLine(const painter& paint, const std::string& panelName, const panel_layout& layout)
 {
-    std::string title = std::string(paint.pick("─ ", "- ")) + "panel " + terminalSafe(panelName) +
-                        (layout.name.empty() ? std::string()
-                                             : std::string(paint.pick(" · ", " - ")) + terminalSafe(layout.name)) +
-                        " ";
+    std::string title =
+        std::string(paint.pick("─ ", "- ")) + "panel " + terminalSafe(panelName) +
+        (layout.name.empty() ? std::string() : std::string(paint.pick(" · ", " - ")) + terminalSafe(layout.name)) + " ";
     std::string background = propertyOf(layout, "TUC_BGND", "statesheet");
     std::string right = background.empty() ? std::string() : " background " + background + paint.pick(" ─", " -");
     std::size_t fill = innerWidth - std::min(innerWidth, displayWidth(title) + displayWidth(right));
@@ -177,12 +175,12 @@ std::string levelLine(const painter& paint, const panel_layout& layout, int leve
     std::string dst = fitWidth(textOf(layout, "Dst_L" + n), nameWidth, paint.unicode());
     std::string usrc = fitWidth(textOf(layout, "Src_UL" + n), nameWidth, paint.unicode());
     std::string udst = fitWidth(textOf(layout, "Dst_UL" + n), nameWidth, paint.unicode());
-    std::string row =
-        " " +
-        paint(fitWidth(caption.empty() ? "(level " + n + ")" : caption, captionWidth, paint.unicode()),
-              captionOn ? ansi::bold : ansi::dim) +
-        " " + enableMark(paint, layout, n) + " " + paint(src, ansi::cyan) + " " + paint(dst, ansi::cyan) + " " +
-        paint(paint.pick("┊", ":"), ansi::dim) + " " + paint(usrc, ansi::magenta) + " " + paint(udst, ansi::magenta);
+    std::string row = " " +
+                      paint(fitWidth(caption.empty() ? "(level " + n + ")" : caption, captionWidth, paint.unicode()),
+                            captionOn ? ansi::bold : ansi::dim) +
+                      " " + enableMark(paint, layout, n) + " " + paint(src, ansi::cyan) + " " + paint(dst, ansi::cyan) +
+                      " " + paint(paint.pick("┊", ":"), ansi::dim) + " " + paint(usrc, ansi::magenta) + " " +
+                      paint(udst, ansi::magenta);
     std::size_t visible = 1 + captionWidth + 1 + 3 + 1 + nameWidth + 1 + nameWidth + 3 + nameWidth + 1 + nameWidth;
     return framedPainted(paint, row, visible);
 }
@@ -232,8 +230,7 @@ std::string drawTakeUndo(const std::string& panelName, const panel_layout& layou
     out += framed(paint, "");
     out += buttonLines(paint, layout);
     out += labelSheetsLine(paint, layout);
-    out += paint(paint.pick("╰", "+") + repeat(paint.pick("─", "-"), innerWidth) + paint.pick("╯", "+"),
-                 ansi::dim) +
+    out += paint(paint.pick("╰", "+") + repeat(paint.pick("─", "-"), innerWidth) + paint.pick("╯", "+"), ansi::dim) +
            "\n";
     return out;
 }
@@ -270,8 +267,7 @@ std::string drawRouter(const device_model& device, int first, int last, picture_
     painter paint(style);
     std::ostringstream out;
     out << paint("router " + std::to_string(device.number()) + " \"" + terminalSafe(device.name()) + "\"", ansi::bold)
-        << "  "
-        << device.sources() << " sources, " << device.destinations() << " destinations"
+        << "  " << device.sources() << " sources, " << device.destinations() << " destinations"
         << (device.online() ? "" : paint("  OFFLINE", ansi::red)) << "\n";
     std::vector<int> rows;
     std::vector<int> changed = device.changedDestinations();
@@ -291,8 +287,8 @@ std::string drawRouter(const device_model& device, int first, int last, picture_
     for (int d : rows) {
         int source = device.crosspoint(d).value_or(0);
         std::string destName = terminalSafe(device.name(1, d).value_or(""));
-        std::string sourceName =
-            source == 0 ? std::string("(park)") : terminalSafe(device.name(0, source).value_or(""));
+        std::string sourceName = source == 0 ? std::string("(park)")
+                                             : terminalSafe(device.name(0, source).value_or(""));
         bool moved = std::find(changed.begin(), changed.end(), d) != changed.end();
         std::string line = "  " + fitWidth(std::to_string(d), 4, paint.unicode()) + " " +
                            fitWidth(destName, 14, paint.unicode()) + " " + paint.pick("◀─ ", "<- ") +

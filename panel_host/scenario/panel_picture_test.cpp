@@ -102,10 +102,9 @@ TEST(PanelPicture, OtherLayoutsAreListed)
     ASSERT_TRUE(parseLayout("<zelm_ui name=\"Alarms\"><control id=\"alm_a\" kind=\"label\" value=\"2\"/>"
                             "<control id=\"AckAll\" kind=\"button\" enabled=\"false\"/></zelm_ui>",
                             layout, error));
-    EXPECT_EQ(drawPanel("4", layout, picture_style{false, false}),
-              "panel 4 (Alarms)\n"
-              "  alm_a          label    enabled   value=2\n"
-              "  AckAll         button   disabled\n");
+    EXPECT_EQ(drawPanel("4", layout, picture_style{false, false}), "panel 4 (Alarms)\n"
+                                                                   "  alm_a          label    enabled   value=2\n"
+                                                                   "  AckAll         button   disabled\n");
 }
 
 TEST(PanelPicture, RouterTableShowsNamesAndChanges)
@@ -118,10 +117,9 @@ TEST(PanelPicture, RouterTableShowsNamesAndChanges)
     EXPECT_EQ(drawRouter(router, 1, 0, picture_style{false, false}),
               "router 31 \"Video\"  4 sources, 3 destinations\n"
               "  3    MON|3          <- 2    CAM|2             changed\n");
-    EXPECT_EQ(drawRouter(router, 1, 2, picture_style{false, false}),
-              "router 31 \"Video\"  4 sources, 3 destinations\n"
-              "  1                   <- 0    (park)\n"
-              "  2                   <- 0    (park)\n");
+    EXPECT_EQ(drawRouter(router, 1, 2, picture_style{false, false}), "router 31 \"Video\"  4 sources, 3 destinations\n"
+                                                                     "  1                   <- 0    (park)\n"
+                                                                     "  2                   <- 0    (park)\n");
     router.setOnline(false);
     EXPECT_NE(drawRouter(router, 5, 9, picture_style{false, false}).find("OFFLINE\n  (no destinations)"),
               std::string::npos);

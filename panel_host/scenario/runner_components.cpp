@@ -25,8 +25,8 @@ runner_component& scenario_runner::declareComponent(const std::string& name)
     auto component = std::make_unique<runner_component>();
     component->name = name;
     component->clockOwner = static_cast<int>(components_.size());
-    component->host = std::make_unique<simulated_host>(component->panels, routers_, clock_, out_,
-                                                       settings_.layoutDir, component->clockOwner);
+    component->host = std::make_unique<simulated_host>(component->panels, routers_, clock_, out_, settings_.layoutDir,
+                                                       component->clockOwner);
     // One facility: the first link's faults and dice serve every link.
     if (!components_.empty())
         component->host->shareFaults(*components_.front()->host);

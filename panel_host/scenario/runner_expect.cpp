@@ -155,7 +155,7 @@ std::string scenario_runner::substitute(const std::string& line) const
 {
     std::string out = line;
     const std::pair<const char*, const std::string*> names[] = {{"${layouts}", &settings_.layoutDir},
-                                                                 {"${data}", &target_->usedData}};
+                                                                {"${data}", &target_->usedData}};
     for (const auto& name : names) {
         std::size_t at = 0;
         while ((at = out.find(name.first, at)) != std::string::npos) {

@@ -85,8 +85,8 @@ void scenario_runner::rename(const scenario_step& step, const std::string& prefi
     if (device == nullptr)
         return;
     out_.event(clock_.now(),
-               prefix + "name " + std::to_string(step.c) + " of database " + std::to_string(step.b) +
-                   " on device " + std::to_string(step.a) + " becomes " + quotedText(step.text),
+               prefix + "name " + std::to_string(step.c) + " of database " + std::to_string(step.b) + " on device " +
+                   std::to_string(step.a) + " becomes " + quotedText(step.text),
                step.where());
     device->setName(static_cast<int>(step.b), static_cast<int>(step.c), step.text);
     if (!device->online()) {

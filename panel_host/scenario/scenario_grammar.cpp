@@ -270,8 +270,8 @@ bool readExpectAnswer(line_reader& r, scenario_step& step)
 bool readExpectProperty(line_reader& r, scenario_step& step)
 {
     step.kind = step_kind::expect_property;
-    return r.text(2, "control", step.name) && r.text(3, "property", step.property) &&
-           r.text(4, "value", step.text) && r.panel(5, step.panel);
+    return r.text(2, "control", step.name) && r.text(3, "property", step.property) && r.text(4, "value", step.text) &&
+           r.panel(5, step.panel);
 }
 
 bool readExpectText(line_reader& r, scenario_step& step)
@@ -378,8 +378,9 @@ const verb_entry verbs[] = {
     {"after", "after TIME route|rename|fault ...",
      "after TIME route|rename|fault ...\tthe same, later on the virtual clock", readAfter},
     {"expect", nullptr, nullptr, readExpectWord},
-    {"expect sent", expectSentUsage, "expect sent ... end\texactly these command lines in the last step\n"
-                                     "expect sent nothing",
+    {"expect sent", expectSentUsage,
+     "expect sent ... end\texactly these command lines in the last step\n"
+     "expect sent nothing",
      readExpectSent},
     {"expect answer", expectAnswerUsage, "expect answer TEXT | expect answer ... end | expect answer none",
      readExpectAnswer},

@@ -120,7 +120,8 @@ void scenario_parser::readLine(std::string_view line, std::vector<scenario_step>
     }
     if (!step.component.empty() && !addressesComponent(step.kind)) {
         errors.push_back(
-            {file_, lineNumber_, "\"" + shortened(words.front()) + "\" is a line of the facility: it takes no component name"});
+            {file_, lineNumber_,
+             "\"" + shortened(words.front()) + "\" is a line of the facility: it takes no component name"});
         return;
     }
     if (block)
@@ -165,8 +166,8 @@ std::vector<scenario_error> checkScenario(std::string_view text, const std::stri
     if (errors.size() < mostBadLines) {
         parser.finish(errors);
     } else if (at < text.size()) {
-        errors.push_back({fileName, parser.lineNumber(),
-                          "reading stopped after " + std::to_string(mostBadLines) + " bad lines"});
+        errors.push_back(
+            {fileName, parser.lineNumber(), "reading stopped after " + std::to_string(mostBadLines) + " bad lines"});
     }
     return errors;
 }

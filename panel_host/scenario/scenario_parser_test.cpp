@@ -142,11 +142,11 @@ TEST(ScenarioParser, ReportsBadLinesWithFileAndLine)
               "t.scn:1: \"101\" is not a percentage from 0 to 100 (usage: fault delay TIME | drop PERCENT | "
               "duplicate PERCENT | seed NUMBER | offline DEVICE | online DEVICE | clear)");
     EXPECT_EQ(errorOf("set \"unterminated"), "t.scn:1: unterminated \"quoted text\"");
-    EXPECT_EQ(errorOf("after 1s press Take"), "t.scn:1: after schedules only route, rename and fault lines, not \"press\"");
+    EXPECT_EQ(errorOf("after 1s press Take"),
+              "t.scn:1: after schedules only route, rename and fault lines, not \"press\"");
     EXPECT_EQ(errorOf("expect timer 1 sleeping"),
               "t.scn:1: expect timer needs running or stopped (usage: expect timer ID running|stopped)");
-    EXPECT_EQ(errorOf("expect sent\nHN 'x'\n"),
-              "t.scn:1: the \"expect sent\" block is not closed: \"end\" missing");
+    EXPECT_EQ(errorOf("expect sent\nHN 'x'\n"), "t.scn:1: the \"expect sent\" block is not closed: \"end\" missing");
     EXPECT_EQ(errorOf("show router 32 5 1"),
               "t.scn:1: the first destination 5 comes after the last 1 (usage: show router DEVICE [FIRST [LAST]])");
     EXPECT_EQ(errorOf("wait 86401s"), "t.scn:1: \"86401s\" is longer than a line may wait, schedule or delay: at "
@@ -160,16 +160,22 @@ TEST(ScenarioParser, ReportsBadLinesWithFileAndLine)
               "t.scn:1: unknown line \"" + std::string(60, 'x') + "… (5000 bytes)\" (try: help)");
     EXPECT_EQ(errorOf("\x1b[2J"), "t.scn:1: unknown line \"\\x1b[2J\" (try: help)");
     // UTF-16: one message for the whole file, however many lines follow.
-    EXPECT_EQ(errorOf("\xff\xfe" "c\0r\0\n\0x\0\n\0"s),
+    EXPECT_EQ(errorOf("\xff\xfe"
+                      "c\0r\0\n\0x\0\n\0"s),
               "t.scn:1: the file is UTF-16 text; a scenario is UTF-8 (save it as UTF-8)");
 }
 
 TEST(ScenarioParser, SkipsAUtf8ByteOrderMark)
 {
-    EXPECT_EQ(only("\xEF\xBB\xBF" "create\n").kind, step_kind::create);
+    EXPECT_EQ(only("\xEF\xBB\xBF"
+                   "create\n")
+                  .kind,
+              step_kind::create);
     // Only on the first line.
-    EXPECT_EQ(errorOf("create\n\xEF\xBB\xBF" "destroy"),
-              "t.scn:2: unknown line \"\xEF\xBB\xBF" "destroy\" (try: help)");
+    EXPECT_EQ(errorOf("create\n\xEF\xBB\xBF"
+                      "destroy"),
+              "t.scn:2: unknown line \"\xEF\xBB\xBF"
+              "destroy\" (try: help)");
 }
 
 TEST(ScenarioParser, ACheckStopsAfterTheMostBadLines)

@@ -25,28 +25,28 @@
 #include <vector>
 
 #include "facility/event_record.h"
-#include "module_loader.h"
 #include "facility/panel_model.h"
-#include "scenario/panel_picture.h"
 #include "facility/router_model.h"
-#include "scenario/scenario_parser.h"
 #include "facility/simulated_host.h"
-#include "text/transcript.h"
 #include "facility/virtual_clock.h"
+#include "module_loader.h"
+#include "scenario/panel_picture.h"
+#include "scenario/scenario_parser.h"
+#include "text/transcript.h"
 
 struct runner_settings {
     std::string modulePath;
-    std::string loadData;      // data text for the export
-    std::string layoutDir;     // where relative layout files are read from
-    bool picture = false;      // "show" draws the panel
+    std::string loadData;   // data text for the export
+    std::string layoutDir;  // where relative layout files are read from
+    bool picture = false;   // "show" draws the panel
     bool stopOnFailure = false;
     picture_style pictureStyle;
-    std::string recordPath;    // --record-events: the first component's event record is written here
+    std::string recordPath;  // --record-events: the first component's event record is written here
 };
 
 // One component of the facility as the runner holds it.
 struct runner_component {
-    std::string name;  // "main" for the first
+    std::string name;    // "main" for the first
     int clockOwner = 0;  // its timers and revertives on the shared clock
     panel_model panels;
     std::unique_ptr<simulated_host> host;
@@ -182,9 +182,9 @@ private:
     runner_component* target_ = nullptr;    // what the step being run addresses
     runner_component* speaking_ = nullptr;  // whose name failures carry now
     std::set<std::pair<int, int>> routed_;
-    bool firstUsed_ = false;  // a line addressed the first component ("main")
+    bool firstUsed_ = false;                    // a line addressed the first component ("main")
     std::unique_ptr<event_recorder> recorder_;  // with --record-events: the first component's host link
-    std::string where_;  // file:line of the step being run
+    std::string where_;                         // file:line of the step being run
     std::size_t failuresBefore_ = 0;
     int expectations_ = 0;
     std::function<void()> betweenSteps_;

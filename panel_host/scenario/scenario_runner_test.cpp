@@ -19,12 +19,11 @@ TEST(ScenarioRunnerHeader, CompilesOnItsOwn)
 
 TEST(Difference, ShowsSameMissingAndExtraLines)
 {
-    EXPECT_EQ(describeDifference({"a", "b", "c"}, {"a", "x", "c", "d"}),
-              "      = a\n"
-              "      + x   (sent, not expected)\n"
-              "      - b   (expected, not sent)\n"
-              "      = c\n"
-              "      + d   (sent, not expected)\n");
+    EXPECT_EQ(describeDifference({"a", "b", "c"}, {"a", "x", "c", "d"}), "      = a\n"
+                                                                         "      + x   (sent, not expected)\n"
+                                                                         "      - b   (expected, not sent)\n"
+                                                                         "      = c\n"
+                                                                         "      + d   (sent, not expected)\n");
     EXPECT_EQ(describeDifference({}, {}), "      (nothing)\n");
 }
 
@@ -35,10 +34,7 @@ std::string binDir()
 }
 
 // The sample installation and the layout are read from the source tree.
-std::string sourceDir()
-{
-    return ZELM_SOURCE_DIR;
-}
+std::string sourceDir() { return ZELM_SOURCE_DIR; }
 
 #if defined(_WIN32)
 const char* const suffix = ".dll";
@@ -126,9 +122,9 @@ TEST_F(ScenarioRunner, ARecordedSessionReplaysGreen)
               "# failed here, so not replayed:\n#   C: press Take\n"
               "wait 1500ms\npress Take\nB: expect text Src_UL1 \"\"\nB: set srcpkg 2\nB: set destpkg 4\nwait 11s\n"
               "\n# The state at the end of the recording.\nA: ");
-    for (const char* line : {"A: expect text Src_UL1 \"VTR 1\"\n", "A: expect enabled Undo\n",
-                             "B: expect text Src_L1 \"CAM 2\"\n", "B: expect disabled Take\n",
-                             "expect crosspoint 31 3 1\n"})
+    for (const char* line :
+         {"A: expect text Src_UL1 \"VTR 1\"\n", "A: expect enabled Undo\n", "B: expect text Src_L1 \"CAM 2\"\n",
+          "B: expect disabled Take\n", "expect crosspoint 31 3 1\n"})
         EXPECT_NE(recorded.find(line), std::string::npos) << line;
 
     router_model atStart;
@@ -180,8 +176,8 @@ TEST_F(ScenarioRunner, DeliversEventsAndChecksExpectations)
         "expect answer none\n"
         "get all\n"
         "expect text ID_L1 Video\n"
-        "expect enabled Take\n"                  // fails: line 16
-        "expect crosspoint 31 3 4\n"             // fails: line 17
+        "expect enabled Take\n"       // fails: line 16
+        "expect crosspoint 31 3 4\n"  // fails: line 17
         "route 31 4 3\n"
         "expect crosspoint 31 3 4\n"
         "expect sent nothing\n");
@@ -189,9 +185,9 @@ TEST_F(ScenarioRunner, DeliversEventsAndChecksExpectations)
     ASSERT_TRUE(runner.lastAnswer().has_value());
     EXPECT_EQ(runner.lastAnswer()->rfind("matrixobject=MTX\nuselevels=1\n", 0), 0u);
     EXPECT_EQ(runner.expectationsChecked(), 7);
-    EXPECT_EQ(out.failures(), (std::vector<std::string>{
-                                  "t.scn:16: Take: expected enabled, is disabled",
-                                  "t.scn:17: router 31 destination 3: expected source 4, carries 5"}));
+    EXPECT_EQ(out.failures(),
+              (std::vector<std::string>{"t.scn:16: Take: expected enabled, is disabled",
+                                        "t.scn:17: router 31 destination 3: expected source 4, carries 5"}));
     runner.finish();
     EXPECT_FALSE(runner.componentExists());
     EXPECT_EQ(runner.host().sent(), (std::vector<std::string>{"RU 31", "AS"}));
@@ -214,10 +210,10 @@ TEST_F(ScenarioRunner, StepsThatNeedAComponentFailWithoutOne)
     std::string error;
     ASSERT_TRUE(runner.openModule(error));
     run(runner, "press Take\nset a b\ncreate\ncreate\n");
-    EXPECT_EQ(out.failures(), (std::vector<std::string>{
-                                  "t.scn:1: no component: the scenario must \"create\" it first",
-                                  "t.scn:2: no component: the scenario must \"create\" it first",
-                                  "t.scn:4: the component exists already; \"destroy\" it first"}));
+    EXPECT_EQ(out.failures(),
+              (std::vector<std::string>{"t.scn:1: no component: the scenario must \"create\" it first",
+                                        "t.scn:2: no component: the scenario must \"create\" it first",
+                                        "t.scn:4: the component exists already; \"destroy\" it first"}));
 }
 
 TEST_F(ScenarioRunner, TheFirstNameGivenTakesThePlaceOfMainAndTheNumberIsBounded)
@@ -235,10 +231,10 @@ TEST_F(ScenarioRunner, TheFirstNameGivenTakesThePlaceOfMainAndTheNumberIsBounded
     EXPECT_TRUE(components[0].exists);
     EXPECT_FALSE(components[1].exists);
     EXPECT_EQ(runner.currentComponent(), "C64");
-    EXPECT_EQ(out.failures(), (std::vector<std::string>{
-                                  "t.scn:2: no component \"B\": \"use B\" or \"B: create\" first",
-                                  "t.scn:66: the facility has 64 components already; no more are made",
-                                  "t.scn:67: no component \"B\": \"use B\" or \"B: create\" first"}));
+    EXPECT_EQ(out.failures(),
+              (std::vector<std::string>{"t.scn:2: no component \"B\": \"use B\" or \"B: create\" first",
+                                        "t.scn:66: the facility has 64 components already; no more are made",
+                                        "t.scn:67: no component \"B\": \"use B\" or \"B: create\" first"}));
 }
 
 TEST_F(ScenarioRunner, NameChangesCarryTheNameInTheRecord)
@@ -246,9 +242,8 @@ TEST_F(ScenarioRunner, NameChangesCarryTheNameInTheRecord)
     scenario_runner runner(settings, routers, out);
     std::string error;
     ASSERT_TRUE(runner.openModule(error));
-    run(runner,
-        "create\nset matrixobject MTX\nset uselevels 1\nset srcpkg 5\n"
-        "rename 31 0 5 \"A much longer name than the record's declared room|X\"\n");
+    run(runner, "create\nset matrixobject MTX\nset uselevels 1\nset srcpkg 5\n"
+                "rename 31 0 5 \"A much longer name than the record's declared room|X\"\n");
     EXPECT_EQ(runner.host().sent(),
               std::vector<std::string>{"TP 'text=A much longer name than the record's declared room|X' '1' 'Src_L1'"});
     EXPECT_TRUE(out.failures().empty());
@@ -259,10 +254,9 @@ TEST_F(ScenarioRunner, TimePassesOnlyWhenTheScenarioWaits)
     scenario_runner runner(settings, routers, out);
     std::string error;
     ASSERT_TRUE(runner.openModule(error));
-    run(runner,
-        "create\nset matrixobject MTX\nset uselevels 1\nset srcpkg 1\nset destpkg 3\n"
-        "after 1500ms route 31 9 3\n"
-        "fault delay 200ms\n");
+    run(runner, "create\nset matrixobject MTX\nset uselevels 1\nset srcpkg 1\nset destpkg 3\n"
+                "after 1500ms route 31 9 3\n"
+                "fault delay 200ms\n");
     EXPECT_EQ(runner.clock().now(), 0);
     EXPECT_TRUE(runner.clock().timerRunning(1));
     run(runner, "wait 1500ms\n");

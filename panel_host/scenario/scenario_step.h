@@ -55,9 +55,9 @@ struct scenario_step {
     std::string panel = "1";
     std::int64_t a = 0, b = 0, c = 0;  // numbers, in the order the line gives them
     std::int64_t time = 0;             // milliseconds: wait, after, fault delay
-    bool hasText = false;  // create with data, press with event text, show router with range, answer given
-    bool flag = false;     // press force; expect enabled (true) / disabled (false); timer running
-    std::vector<std::string> lines;  // expect sent / expect answer blocks
+    bool hasText = false;              // create with data, press with event text, show router with range, answer given
+    bool flag = false;                 // press force; expect enabled (true) / disabled (false); timer running
+    std::vector<std::string> lines;    // expect sent / expect answer blocks
     std::shared_ptr<const scenario_step> inner;  // after: the scheduled step
     std::string component;  // "NAME: line": the component this line addresses; empty: the current one
 

@@ -192,8 +192,11 @@ std::string session_recorder::scenarioText() const
                     else
                         text.append("# ").append(id).append(": its text cannot be written on a line; not checked\n");
                 }
-                text.append(prefix).append(control.enabled ? "expect enabled " : "expect disabled ").append(id)
-                    .append(on).append("\n");
+                text.append(prefix)
+                    .append(control.enabled ? "expect enabled " : "expect disabled ")
+                    .append(id)
+                    .append(on)
+                    .append("\n");
             }
         }
     }

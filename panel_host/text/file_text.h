@@ -10,5 +10,4 @@ bool readWholeStream(std::istream& in, std::string& text);
 
 // Reads the file at `path` into `text`. False, with `error`, when it cannot:
 // "cannot read WHAT PATH", "...: it is a folder" or "...: read error".
-bool readWholeFile(const std::string& path, std::string& text, std::string& error,
-                   const std::string& what = "file");
+bool readWholeFile(const std::string& path, std::string& text, std::string& error, const std::string& what = "file");

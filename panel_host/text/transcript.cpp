@@ -45,10 +45,7 @@ transcript::transcript(std::ostream& out, transcript_style style) : terminal_(ou
     sinks_.push_back(&terminal_);
 }
 
-void transcript::addSink(transcript_sink& sink)
-{
-    sinks_.push_back(&sink);
-}
+void transcript::addSink(transcript_sink& sink) { sinks_.push_back(&sink); }
 
 void transcript::removeSink(transcript_sink& sink)
 {
@@ -125,7 +122,8 @@ void transcript::answer(const std::string& text)
     std::string line;
     bool first = true;
     while (std::getline(lines, line)) {
-        out_ << "            " << paint(first ? (style_.unicode ? "⇐ answer " : "<= answer ") : "          ", ansi::green)
+        out_ << "            "
+             << paint(first ? (style_.unicode ? "⇐ answer " : "<= answer ") : "          ", ansi::green)
              << paint(terminalSafe(line), ansi::green) << '\n';
         first = false;
     }
@@ -139,8 +137,8 @@ void transcript::revertive(int device, int destination, int source, const std::s
     if (style_.verbosity >= 2) {
         flushRevertives();
         out_ << "            " << paint(std::string(style_.unicode ? "⇠ " : "<- ") + "revertive", ansi::magenta)
-             << " device " << device << (to.empty() ? std::string() : " to " + to) << ": destination "
-             << destination << " carries source " << source << '\n';
+             << " device " << device << (to.empty() ? std::string() : " to " + to) << ": destination " << destination
+             << " carries source " << source << '\n';
         return;
     }
     if (!revertives_.empty() && (revertives_.back().device != device || revertives_.back().to != to))
@@ -164,8 +162,8 @@ void transcript::flushRevertives()
         pairs += " " + std::to_string(revertives_[i].destination) + (style_.unicode ? "←" : "<") +
                  std::to_string(revertives_[i].source);
     if (revertives_.size() > shown)
-        pairs += " … " + std::to_string(revertives_.size() - shown) + " more (" +
-                 std::to_string(revertives_.size()) + " in all)";
+        pairs += " … " + std::to_string(revertives_.size() - shown) + " more (" + std::to_string(revertives_.size()) +
+                 " in all)";
     out_ << "            " << paint(line.str(), ansi::magenta) << pairs << '\n';
     revertives_.clear();
 }

@@ -51,10 +51,10 @@ private:
 };
 
 struct transcript_style {
-    int verbosity = 1;     // 0 quiet: headings, pictures, failures; 1 normal; 2 every revertive and give-back
-    bool color = false;    // ANSI colours
-    bool unicode = true;   // arrows, ticks and box lines; ASCII otherwise
-    bool strict = false;   // warnings fail the run, so even a quiet run shows them
+    int verbosity = 1;    // 0 quiet: headings, pictures, failures; 1 normal; 2 every revertive and give-back
+    bool color = false;   // ANSI colours
+    bool unicode = true;  // arrows, ticks and box lines; ASCII otherwise
+    bool strict = false;  // warnings fail the run, so even a quiet run shows them
 };
 
 class transcript {
@@ -79,8 +79,8 @@ public:
     void answer(const std::string& text);  // the component's answer to a parameter request
     // `to` names the component it went to, where several share the routers.
     void revertive(int device, int destination, int source, const std::string& to = std::string());
-    void note(const std::string& text);     // shown at verbosity 1 and up
-    void detail(const std::string& text);   // shown at verbosity 2 only
+    void note(const std::string& text);    // shown at verbosity 1 and up
+    void detail(const std::string& text);  // shown at verbosity 2 only
     void warning(const std::string& text);
     void failure(const std::string& where, const std::string& text);
     void block(const std::string& text);  // pictures, tables: printed as they are

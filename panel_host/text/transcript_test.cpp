@@ -25,13 +25,12 @@ TEST(Transcript, EventsCommandsAndGatheredRevertives)
     t.note("a note");
     t.detail("hidden at verbosity 1");
     t.flush();
-    EXPECT_EQ(out.str(),
-              "    1.500s > press \"Take\"\n"
-              "            -> RC 31 1 3 ',' 0\n"
-              "            -> RN 31 0 5   <= \"VTR|1\"\n"
-              "            <- revertives from 31: 3<1 4<2\n"
-              "            <- revertive from 32: 3<1\n"
-              "            . a note\n");
+    EXPECT_EQ(out.str(), "    1.500s > press \"Take\"\n"
+                         "            -> RC 31 1 3 ',' 0\n"
+                         "            -> RN 31 0 5   <= \"VTR|1\"\n"
+                         "            <- revertives from 31: 3<1 4<2\n"
+                         "            <- revertive from 32: 3<1\n"
+                         "            . a note\n");
 }
 
 TEST(Transcript, LongRunsOfRevertivesAreCut)
@@ -41,8 +40,9 @@ TEST(Transcript, LongRunsOfRevertivesAreCut)
     for (int d = 1; d <= 20; ++d)
         t.revertive(32, d, 0);
     t.flush();
-    EXPECT_EQ(out.str(), "            <- revertives from 32: 1<0 2<0 3<0 4<0 5<0 6<0 7<0 8<0 9<0 10<0 11<0 12<0 … 8 more "
-                         "(20 in all)\n");
+    EXPECT_EQ(out.str(),
+              "            <- revertives from 32: 1<0 2<0 3<0 4<0 5<0 6<0 7<0 8<0 9<0 10<0 11<0 12<0 … 8 more "
+              "(20 in all)\n");
 }
 
 TEST(Transcript, QuietKeepsFailuresAndHeadingsOnly)
@@ -88,7 +88,8 @@ TEST(Transcript, ControlCharactersAreShownNotSentToTheTerminal)
     t.event(0, "parameter \"a\rb\"", "");
     t.command("HN 'x\x9by'", "\x1b[31m");
     t.answer("one\ntwo\x08");
-    t.note("\xc2\x9b" "1m");
+    t.note("\xc2\x9b"
+           "1m");
     t.warning("tab\there");
     t.failure("a.scn:1", "first\nsecond\x1b");
     t.flush();
@@ -150,9 +151,15 @@ TEST(TerminalText, SafeTextsAndShortenedWords)
         const char* raw;
         const char* shown;
     } const cases[] = {
-        {"plain CAM|1", "plain CAM|1"},  {"\x1b[2J", "\\x1b[2J"},   {"a\tb\rc\nd", "a\\tb\\rc\\nd"},
-        {"\x7f", "\\x7f"},               {"\xc2\x85", "\\u0085"},   {"\xc3\x28", "\\xc3("},
-        {"\xed\xa0\x80", "\\xed\\xa0\\x80"}, {"\xc0\xaf", "\\xc0\\xaf"}, {"Müller 漢 🎬", "Müller 漢 🎬"},
+        {"plain CAM|1", "plain CAM|1"},
+        {"\x1b[2J", "\\x1b[2J"},
+        {"a\tb\rc\nd", "a\\tb\\rc\\nd"},
+        {"\x7f", "\\x7f"},
+        {"\xc2\x85", "\\u0085"},
+        {"\xc3\x28", "\\xc3("},
+        {"\xed\xa0\x80", "\\xed\\xa0\\x80"},
+        {"\xc0\xaf", "\\xc0\\xaf"},
+        {"Müller 漢 🎬", "Müller 漢 🎬"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(terminalSafe(c.raw), c.shown) << c.raw;
@@ -175,10 +182,9 @@ TEST(TranscriptSinks, EverySinkGetsWhatIsPrintedThePageWithoutColours)
     t.removeSink(page);
     t.note("after the page");
     t.flush();
-    EXPECT_EQ(page.take(),
-              "    1.500s ▶ press \"Take\"\n"
-              "            → RC 31 5 7 ',' 0\n"
-              "✘ a.scn:3: Take: expected enabled\n");
+    EXPECT_EQ(page.take(), "    1.500s ▶ press \"Take\"\n"
+                           "            → RC 31 5 7 ',' 0\n"
+                           "✘ a.scn:3: Take: expected enabled\n");
     EXPECT_EQ(page.take(), "");
     const std::string shown = terminal.str();
     EXPECT_NE(shown.find("\x1b[2m· before the page\x1b[0m\n"), std::string::npos);

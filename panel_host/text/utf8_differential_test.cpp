@@ -12,10 +12,7 @@ namespace {
 
 class Utf8Differential : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(library.ready()) << "the C library has no C.UTF-8 locale to compare with";
-    }
+    void SetUp() override { ASSERT_TRUE(library.ready()) << "the C library has no C.UTF-8 locale to compare with"; }
 
     // Counts the strings compared; reports the first few differences only,
     // so a wrong byte range does not print a million lines.
@@ -65,7 +62,7 @@ TEST_F(Utf8Differential, EveryStringOfUpToThreeBytes)
                 ++compared;
                 if (!sameReading(ours, theirs, subpart))
                     report("bytes " + std::to_string(first) + " " + std::to_string(second) + " " +
-                               std::to_string(third) + ": " + differences(ours, theirs, subpart));
+                           std::to_string(third) + ": " + differences(ours, theirs, subpart));
             }
         }
     }
@@ -110,8 +107,8 @@ TEST_F(Utf8Differential, CatchesAWrongReading)
     const struct {
         const char* bytes;
         std::size_t subpart;
-    } runs[] = {{"\xE1\x80\x41", 2}, {"\xF0\x90\x80", 3}, {"\xF0\x8F", 1}, {"\xF4\x90", 1},
-                {"\xE0\x80", 1},     {"\xED\xA0", 1},     {"\xED\x9F", 2}, {"\xF5", 1}, {"\x80\x80", 1}};
+    } runs[] = {{"\xE1\x80\x41", 2}, {"\xF0\x90\x80", 3}, {"\xF0\x8F", 1}, {"\xF4\x90", 1}, {"\xE0\x80", 1},
+                {"\xED\xA0", 1},     {"\xED\x9F", 2},     {"\xF5", 1},     {"\x80\x80", 1}};
     for (const auto& run : runs)
         EXPECT_EQ(library.maximalSubpart(run.bytes), run.subpart) << run.bytes;
 }

@@ -31,10 +31,7 @@ std::ostream& operator<<(std::ostream& out, const step& s)
     return out << "U+" << std::hex << static_cast<unsigned>(s.point) << std::dec << "/" << s.length;
 }
 
-step ill(std::size_t length)
-{
-    return {0, length, false};
-}
+step ill(std::size_t length) { return {0, length, false}; }
 
 // The text as our decoder walks it.
 std::vector<step> walk(std::string_view text)
@@ -87,9 +84,15 @@ TEST(Utf8, ReadsEveryBoundaryCharacterAndStopsAtTheEndOfTheView)
     const struct {
         const char* bytes;
         char32_t point;
-    } edges[] = {{"\x7F", 0x7F},          {"\xC2\x80", 0x80},         {"\xDF\xBF", 0x7FF},
-                 {"\xE0\xA0\x80", 0x800}, {"\xED\x9F\xBF", 0xD7FF},   {"\xEE\x80\x80", 0xE000},
-                 {"\xEF\xBF\xBF", 0xFFFF}, {"\xF0\x90\x80\x80", 0x10000}, {"\xF4\x8F\xBF\xBF", 0x10FFFF}};
+    } edges[] = {{"\x7F", 0x7F},
+                 {"\xC2\x80", 0x80},
+                 {"\xDF\xBF", 0x7FF},
+                 {"\xE0\xA0\x80", 0x800},
+                 {"\xED\x9F\xBF", 0xD7FF},
+                 {"\xEE\x80\x80", 0xE000},
+                 {"\xEF\xBF\xBF", 0xFFFF},
+                 {"\xF0\x90\x80\x80", 0x10000},
+                 {"\xF4\x8F\xBF\xBF", 0x10FFFF}};
     for (const auto& edge : edges) {
         const std::string_view text(edge.bytes);
         EXPECT_EQ(walk(text), (std::vector<step>{{edge.point, text.size()}})) << edge.bytes;
@@ -114,8 +117,15 @@ TEST(Utf8, ReadsEveryBoundaryCharacterAndStopsAtTheEndOfTheView)
 // one decoder. Until the cut they are the same text.
 TEST(Utf8, FaultMessagesShowTextAsTheTerminalDoes)
 {
-    const char* const texts[] = {"Type=\x1b[2J\xff", "tab\there\r\n", "C1 \xC2\x9B" "31m", "\xED\xA0\x80 surrogate",
-                                 "\xE0\x80\xAF overlong", "\xF4\x90\x80\x80 too high", "cut \xE2\x96", "CAM \xE2\x96\xB6 1"};
+    const char* const texts[] = {"Type=\x1b[2J\xff",
+                                 "tab\there\r\n",
+                                 "C1 \xC2\x9B"
+                                 "31m",
+                                 "\xED\xA0\x80 surrogate",
+                                 "\xE0\x80\xAF overlong",
+                                 "\xF4\x90\x80\x80 too high",
+                                 "cut \xE2\x96",
+                                 "CAM \xE2\x96\xB6 1"};
     for (const char* text : texts)
         EXPECT_EQ(shownText(text, 1000), terminalSafe(text)) << text;
     EXPECT_EQ(shownText("tab\there \xC2\x9B \xED\xA0\x80"), "tab\\there \\u009b \\xed\\xa0\\x80");

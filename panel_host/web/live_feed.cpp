@@ -27,7 +27,14 @@ void live_feed::join(const std::shared_ptr<live_page>& page)
                  pages_.end());
     pages_.push_back(page);
     json::writer hello;
-    hello.beginObject().key("type").value("transcript").key("reset").value(true).key("text").value(history_).endObject();
+    hello.beginObject()
+        .key("type")
+        .value("transcript")
+        .key("reset")
+        .value(true)
+        .key("text")
+        .value(history_)
+        .endObject();
     page->send(std::make_shared<const std::string>(hello.take()));
     page->send(std::make_shared<const std::string>(stateMessage()));
 }
@@ -49,10 +56,7 @@ std::string live_feed::publish(bool stateChanged)
     return text;
 }
 
-void live_feed::publishClock()
-{
-    broadcast(clockMessage());
-}
+void live_feed::publishClock() { broadcast(clockMessage()); }
 
 void live_feed::keep(const std::string& text)
 {
@@ -63,15 +67,9 @@ void live_feed::keep(const std::string& text)
     }
 }
 
-std::string live_feed::stateJson() const
-{
-    return adapter_.stateJson(styles_);
-}
+std::string live_feed::stateJson() const { return adapter_.stateJson(styles_); }
 
-std::string live_feed::stateMessage() const
-{
-    return "{\"type\":\"state\",\"state\":" + stateJson() + "}";
-}
+std::string live_feed::stateMessage() const { return "{\"type\":\"state\",\"state\":" + stateJson() + "}"; }
 
 std::string live_feed::clockMessage() const
 {

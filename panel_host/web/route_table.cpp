@@ -27,10 +27,7 @@ void route_table::area(std::string prefix, bool json, std::string notFound)
     areas_.push_back({std::move(prefix), json, std::move(notFound)});
 }
 
-void route_table::add(route entry)
-{
-    routes_.push_back(std::move(entry));
-}
+void route_table::add(route entry) { routes_.push_back(std::move(entry)); }
 
 std::string route_table::pathOf(const request& req)
 {

@@ -25,9 +25,9 @@ using route_handler = std::function<std::optional<response>(const request& req, 
 
 struct route {
     http::verb method;
-    std::string path;      // the whole path, or with `prefix` every path that starts with it
+    std::string path;  // the whole path, or with `prefix` every path that starts with it
     bool prefix = false;
-    std::string usage;     // the 405 answer: how the path is asked for
+    std::string usage;         // the 405 answer: how the path is asked for
     bool entersPanel = false;  // calls the panel: refused while the panel is busy
     route_handler handle;
 };

@@ -7,13 +7,13 @@
 
 #include "facility/panel_model.h"
 #include "facility/router_model.h"
-#include "web/facility_json.h"
-#include "web/json_text.h"
 #include "scenario/scenario_parser.h"
 #include "scenario/scenario_runner.h"
 #include "scenario/session_recorder.h"
 #include "text/file_text.h"
 #include "text/transcript.h"
+#include "web/facility_json.h"
+#include "web/json_text.h"
 
 namespace {
 
@@ -110,10 +110,7 @@ runner_adapter::runner_adapter(scenario_runner& runner, router_model& routers, t
 {
 }
 
-std::int64_t runner_adapter::now() const
-{
-    return runner_.clock().now();
-}
+std::int64_t runner_adapter::now() const { return runner_.clock().now(); }
 
 step_outcome runner_adapter::runText(const std::string& text, const std::string& source)
 {

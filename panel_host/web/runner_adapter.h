@@ -19,9 +19,9 @@ class session_recorder;
 class transcript;
 
 struct step_outcome {
-    bool accepted = false;  // false: the text was not one step; `error` says why
-    std::string error;      // the parser's message, as a scenario file would get it
-    std::string where;      // "<browser>:LINE" of the error
+    bool accepted = false;              // false: the text was not one step; `error` says why
+    std::string error;                  // the parser's message, as a scenario file would get it
+    std::string where;                  // "<browser>:LINE" of the error
     std::vector<std::string> failures;  // expectations that failed, "where: message"
     std::optional<std::string> answer;  // the component's answer, for a parameter step
 };

@@ -58,8 +58,8 @@ bool host_rules::allows(const std::string& hostHeader, const std::optional<std::
     // carries that name in Host.
     auto colon = hostHeader.rfind(':');
     std::string port = colon == std::string::npos ? std::string() : hostHeader.substr(colon);
-    if (loopbackOnly_ && hostHeader != host_ && hostHeader != "localhost" + port &&
-        hostHeader != "127.0.0.1" + port && hostHeader != "[::1]" + port)
+    if (loopbackOnly_ && hostHeader != host_ && hostHeader != "localhost" + port && hostHeader != "127.0.0.1" + port &&
+        hostHeader != "[::1]" + port)
         return false;
     return !origin || *origin == "http://" + hostHeader;
 }

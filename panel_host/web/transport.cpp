@@ -226,15 +226,9 @@ bool listener::listen(const std::string& address, unsigned short port, std::stri
     return true;
 }
 
-unsigned short listener::port() const
-{
-    return acceptor_.local_endpoint().port();
-}
+unsigned short listener::port() const { return acceptor_.local_endpoint().port(); }
 
-void listener::start()
-{
-    acceptNext();
-}
+void listener::start() { acceptNext(); }
 
 void listener::acceptNext()
 {

@@ -78,8 +78,7 @@ bool inside(const fs::path& file, const fs::path& folder)
 
 }  // namespace
 
-std::string findImage(const std::vector<std::string>& folders, const std::string& name, bool& refused,
-                      std::string& why)
+std::string findImage(const std::vector<std::string>& folders, const std::string& name, bool& refused, std::string& why)
 {
     refused = false;
     if (!safeName(name, why)) {
@@ -136,14 +135,10 @@ std::vector<state_style> defaultStyles()
     // Dark panel, red armed Take, muted disarmed Take, and the plain
     // colour words a host's state sheets are often named after.
     return {
-        {"take_high", "#d32f2f", "#ffffff", "#ff8a80", true},
-        {"take_low", "#4a2323", "#e6c8c8", "#7a3b3b", false},
-        {"dark_panel", "#1e2227", "#e0e0e0", "#1e2227", false},
-        {"light_panel", "#d7dbe0", "#111111", "#b0b6bd", false},
-        {"red", "#c62828", "#ffffff", "#ef9a9a", true},
-        {"amber", "#ff8f00", "#111111", "#ffca28", true},
-        {"green", "#2e7d32", "#ffffff", "#a5d6a7", true},
-        {"blue", "#1565c0", "#ffffff", "#90caf9", false},
+        {"take_high", "#d32f2f", "#ffffff", "#ff8a80", true},   {"take_low", "#4a2323", "#e6c8c8", "#7a3b3b", false},
+        {"dark_panel", "#1e2227", "#e0e0e0", "#1e2227", false}, {"light_panel", "#d7dbe0", "#111111", "#b0b6bd", false},
+        {"red", "#c62828", "#ffffff", "#ef9a9a", true},         {"amber", "#ff8f00", "#111111", "#ffca28", true},
+        {"green", "#2e7d32", "#ffffff", "#a5d6a7", true},       {"blue", "#1565c0", "#ffffff", "#90caf9", false},
         {"grey", "#5f6368", "#ffffff", "#9aa0a6", false},
     };
 }
@@ -155,8 +150,8 @@ bool cssColour(const std::string& value)
     if (value.empty() || value.size() > 40)
         return false;
     for (char c : value)
-        if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '#' || c == '(' || c == ')' || c == ',' ||
-              c == '.' || c == '%' || c == ' '))
+        if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '#' || c == '(' || c == ')' || c == ',' || c == '.' ||
+              c == '%' || c == ' '))
             return false;
     return true;
 }
@@ -207,7 +202,7 @@ std::vector<state_style> readStyles(const std::string& file, std::vector<std::st
             std::string* target = sameNameIgnoringCase(entry.key, "background") ? &style.background
                                   : sameNameIgnoringCase(entry.key, "color")    ? &style.color
                                   : sameNameIgnoringCase(entry.key, "border")   ? &style.border
-                                                                                  : nullptr;
+                                                                                : nullptr;
             if (target == nullptr) {
                 problems.push_back(where + "unknown key (background, color, border, bold)");
                 good = false;

@@ -30,17 +30,16 @@ constexpr std::uintmax_t maxImageBytes = std::uintmax_t{8} * 1024 * 1024;
 
 web_routes::web_routes(const web_settings& settings, event_loop& loop, runner_adapter& adapter, live_feed& feed,
                        clock_ticker& ticker)
-    : settings_(settings), adapter_(adapter), feed_(feed), ticker_(ticker),
-      table_([&loop] { return loop.nested(); })
+    : settings_(settings), adapter_(adapter), feed_(feed), ticker_(ticker), table_([&loop] { return loop.nested(); })
 {
     using verb = http::verb;
     table_.area("/api/", true, "no such API: ");
     table_.area("", false, "no such page: ");
     // method, path, prefix, the 405 answer, calls the panel, handler
-    table_.add({verb::get, "/api/state", false, "GET /api/state", false,
-                [this](const request& req, const std::string&) {
-                    return makeResponse(req, http::status::ok, "application/json", feed_.stateJson());
-                }});
+    table_.add(
+        {verb::get, "/api/state", false, "GET /api/state", false, [this](const request& req, const std::string&) {
+             return makeResponse(req, http::status::ok, "application/json", feed_.stateJson());
+         }});
     table_.add({verb::post, "/api/step", false, "POST /api/step with the text as body", true,
                 [this](const request& req, const std::string&) { return step(req, req.body()); }});
     table_.add({verb::post, "/api/clock", false, "POST /api/clock with the text as body", true,

@@ -24,8 +24,8 @@ std::string loadStyles(const std::string& file, transcript& out)
 
 }  // namespace
 
-web_server::web_server(const web_settings& settings, scenario_runner& runner, router_model& routers,
-                       transcript& out, session_recorder& session, event_loop& loop)
+web_server::web_server(const web_settings& settings, scenario_runner& runner, router_model& routers, transcript& out,
+                       session_recorder& session, event_loop& loop)
     : settings_(settings), out_(out), loop_(loop), adapter_(runner, routers, out, session),
       feed_(adapter_, out, loadStyles(settings.stylesFile, out)), ticker_(loop, adapter_, feed_),
       routes_(settings, loop, adapter_, feed_, ticker_), listener_(loop.context(), *this),
@@ -101,9 +101,6 @@ std::optional<response> web_server::refuseLive(const request& req)
     return std::nullopt;
 }
 
-void web_server::joined(const std::shared_ptr<live_page>& page)
-{
-    feed_.join(page);
-}
+void web_server::joined(const std::shared_ptr<live_page>& page) { feed_.join(page); }
 
 }  // namespace web

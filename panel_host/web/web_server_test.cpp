@@ -47,7 +47,8 @@ struct reply {
     std::string error;  // the client's own failure: no answer came
 };
 
-web::request makeRequest(http::verb method, const std::string& target, unsigned short port, const std::string& body = "")
+web::request makeRequest(http::verb method, const std::string& target, unsigned short port,
+                         const std::string& body = "")
 {
     web::request req{method, target, 11};
     req.set(http::field::host, "127.0.0.1:" + std::to_string(port));
@@ -101,8 +102,7 @@ public:
         beast::get_lowest_layer(ws_).async_connect(
             tcp::endpoint(net::ip::make_address("127.0.0.1"), port), [&](beast::error_code ec) {
                 if (!ec)
-                    ws_.async_handshake(res, "127.0.0.1:" + std::to_string(port), target,
-                                        [](beast::error_code) {});
+                    ws_.async_handshake(res, "127.0.0.1:" + std::to_string(port), target, [](beast::error_code) {});
             });
         run();
         return res.result_int();
@@ -139,8 +139,8 @@ public:
     {
         for (int i = 0; i < 100; ++i) {
             std::string message = next();
-            if (message.empty() || (message.rfind("{\"type\":\"transcript\"", 0) == 0 &&
-                                    message.find(text) != std::string::npos))
+            if (message.empty() ||
+                (message.rfind("{\"type\":\"transcript\"", 0) == 0 && message.find(text) != std::string::npos))
                 return message;
         }
         return {};

@@ -11,14 +11,14 @@
 #include <optional>
 #include <sstream>
 
-#include "web/json_text.h"
-#include "text/utf8.h"
 #include "facility/router_model.h"
-#include "web/runner_adapter.h"
 #include "scenario/scenario_parser.h"
 #include "scenario/scenario_runner.h"
 #include "scenario/session_recorder.h"
 #include "temp_installation.h"
+#include "text/utf8.h"
+#include "web/json_text.h"
+#include "web/runner_adapter.h"
 #include "web/serve_address.h"
 #include "web/web_files.h"
 #include "web/web_test_facility.h"

@@ -74,10 +74,7 @@ text_span unquoted(text_span s)
 }
 
 // Only ASCII letters match without regard to case; other bytes match exactly.
-unsigned char folded(unsigned char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c - 'A' + 'a') : c;
-}
+unsigned char folded(unsigned char c) { return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c - 'A' + 'a') : c; }
 
 bool sameName(text_span a, text_span b)
 {
@@ -172,7 +169,8 @@ char* readWholeFile(std::FILE* file, std::size_t& length)
             std::free(data);
             return nullptr;
         }
-        char* grown = room <= static_cast<std::size_t>(-1) / 2 ? static_cast<char*>(std::realloc(data, room * 2)) : nullptr;
+        char* grown = room <= static_cast<std::size_t>(-1) / 2 ? static_cast<char*>(std::realloc(data, room * 2))
+                                                               : nullptr;
         if (grown == nullptr)
             std::free(data);
         data = grown;
@@ -228,7 +226,8 @@ std::uint32_t readProfileFile(const char* section, const char* key, const char* 
     if (file != nullptr)
         std::fclose(file);
     // A file that cannot be opened or read reads as one without the key.
-    const std::uint32_t copied = readProfileText(section, key, fallback, result, size, text, text != nullptr ? length : 0);
+    const std::uint32_t copied =
+        readProfileText(section, key, fallback, result, size, text, text != nullptr ? length : 0);
     std::free(text);
     return copied;
 }

@@ -93,7 +93,8 @@ TEST(ProfileFile, DefaultRoomAndAskedNames)
     EXPECT_EQ(readText(file, "0", 4, "Database", "DatabaseSize_2").text, "abc");
     EXPECT_EQ(readText(file, "0", 1).count, 0U);
     char untouched = 'x';
-    EXPECT_EQ(zelm_platform::readProfileText("Database", "DatabaseSize_1", "0", &untouched, 0, file.data(), file.size()), 0U);
+    EXPECT_EQ(
+        zelm_platform::readProfileText("Database", "DatabaseSize_1", "0", &untouched, 0, file.data(), file.size()), 0U);
     EXPECT_EQ(untouched, 'x');
     // Names asked for are trimmed too.
     EXPECT_EQ(readText(file, "0", 256, " Database\t", " DatabaseSize_2 ").text, "abc");
@@ -112,7 +113,9 @@ TEST(ProfileFile, ReadsTheFileAtAPath)
     EXPECT_EQ(zelm_platform::readProfileFile("Database", "DatabaseSize_1", "0", ours, sizeof ours, path.c_str()), 2U);
     EXPECT_STREQ(ours, "48");
     // On Windows the platform reader is the API itself.
-    EXPECT_EQ(zelm_platform::readProfileString("Database", "DatabaseSize_1", "0", platform, sizeof platform, path.c_str()), 2U);
+    EXPECT_EQ(
+        zelm_platform::readProfileString("Database", "DatabaseSize_1", "0", platform, sizeof platform, path.c_str()),
+        2U);
     EXPECT_STREQ(platform, "48");
     EXPECT_EQ(zelm_platform::readProfileFile("Database", "DatabaseSize_1", "0", ours, sizeof ours,
                                              (installation.systemDir() + "/missing.ini").c_str()),

@@ -175,10 +175,7 @@ void router_double::accept()
     });
 }
 
-std::size_t router_double::clients() const
-{
-    return sessions_.size();
-}
+std::size_t router_double::clients() const { return sessions_.size(); }
 
 void router_double::forget(double_session* session)
 {
@@ -214,10 +211,7 @@ void router_double::refuse(bool refusing)
     }
 }
 
-void router_double::sendRaw(const std::string& bytes)
-{
-    broadcast(bytes);
-}
+void router_double::sendRaw(const std::string& bytes) { broadcast(bytes); }
 
 void router_double::broadcast(const std::string& bytes)
 {

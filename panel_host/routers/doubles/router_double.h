@@ -47,8 +47,8 @@ public:
     const std::vector<std::string>& requests() const { return requests_; }
 
     // Faults on command.
-    void dropClients();              // close every connection
-    void refuse(bool refusing);      // close the listener / listen again on the same port
+    void dropClients();                              // close every connection
+    void refuse(bool refusing);                      // close the listener / listen again on the same port
     void silence(bool silent) { silent_ = silent; }  // read requests, answer nothing
     void sendRaw(const std::string& bytes);          // to every client, as it is
 

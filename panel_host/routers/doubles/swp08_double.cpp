@@ -26,10 +26,7 @@ std::string swp08_double::framed(const std::vector<std::uint8_t>& data)
     return std::string(bytes.begin(), bytes.end());
 }
 
-void swp08_double::opened(double_session& session)
-{
-    session.state = std::make_shared<swp08::reader>();
-}
+void swp08_double::opened(double_session& session) { session.state = std::make_shared<swp08::reader>(); }
 
 void swp08_double::routeByOther(int output, int input)
 {

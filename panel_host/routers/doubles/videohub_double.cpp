@@ -55,10 +55,9 @@ void videohub_double::opened(double_session& session)
     std::string dump = videohub::formatBlock("PROTOCOL PREAMBLE", {"Version: 2.8"});
     dump += videohub::formatBlock("VIDEOHUB DEVICE",
                                   {"Device present: true", "Model name: Router double",
-                                   "Video inputs: " + std::to_string(state_.inputs),
-                                   "Video processing units: 0",
-                                   "Video outputs: " + std::to_string(state_.outputs),
-                                   "Video monitoring outputs: 0", "Serial ports: 0"});
+                                   "Video inputs: " + std::to_string(state_.inputs), "Video processing units: 0",
+                                   "Video outputs: " + std::to_string(state_.outputs), "Video monitoring outputs: 0",
+                                   "Serial ports: 0"});
     dump += labelBlock(0, inputs) + labelBlock(1, everyOutput()) + lockBlock(session, everyOutput()) +
             routingBlock(everyOutput()) + videohub::formatBlock("CONFIGURATION", {"Take Mode: false"}) +
             videohub::formatBlock("END PRELUDE", {});

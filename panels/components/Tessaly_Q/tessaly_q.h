@@ -93,7 +93,7 @@ protected:
     std::int32_t destPkg = -1;
     std::int32_t srcNamesDatabase = 0;
     std::int32_t destNamesDatabase = 1;
-    std::int32_t packageNamesDevice = 0;  // 0: not configured
+    std::int32_t packageNamesDevice = 0;                // 0: not configured
     std::int32_t levelDevice[levelCount] = {0, 0, 0};   // 0: no router
     std::int32_t packageLevel[levelCount] = {0, 0, 0};  // 0: level not used
     std::int32_t srcIndex[levelCount] = {0, 0, 0};      // -1: not on this level
@@ -130,6 +130,6 @@ private:
     void showLookedUpName(std::int32_t device, std::int32_t database, std::int32_t index, zelm_string& holder,
                           const char* control);
     void showText(const zelm_string& text, const char* control);  // "text" property
-    void emptyText(const char* control);                         // "text="
+    void emptyText(const char* control);                          // "text="
     void setStateSheet(const zelm_string& sheet, const char* control);
 };

@@ -67,15 +67,13 @@ void Tessaly_Q::doTake()
     zelm_string holder;
     for (int entry = 0; entry < levelCount; ++entry) {
         if (undoSrc[entry] >= 1 && levelDevice[entry] >= 1)
-            showLookedUpName(levelDevice[entry], srcNamesDatabase, undoSrc[entry], holder,
-                             ctl::undoSourceName[entry]);
+            showLookedUpName(levelDevice[entry], srcNamesDatabase, undoSrc[entry], holder, ctl::undoSourceName[entry]);
         else
             showText(unusedLevelText, ctl::undoSourceName[entry]);
     }
     for (int entry = 0; entry < levelCount; ++entry) {
         if (undoDest[entry] >= 1 && levelDevice[entry] >= 1)
-            showLookedUpName(levelDevice[entry], destNamesDatabase, undoDest[entry], holder,
-                             ctl::undoDestName[entry]);
+            showLookedUpName(levelDevice[entry], destNamesDatabase, undoDest[entry], holder, ctl::undoDestName[entry]);
         else
             showText(unusedLevelText, ctl::undoDestName[entry]);
     }

@@ -9,10 +9,7 @@
 
 #include "tessaly_q_test_support.h"
 
-TEST(TessalyQButtonsHeader, CompilesOnItsOwn)
-{
-    EXPECT_TRUE((std::has_virtual_destructor<Tessaly_Q>::value));
-}
+TEST(TessalyQButtonsHeader, CompilesOnItsOwn) { EXPECT_TRUE((std::has_virtual_destructor<Tessaly_Q>::value)); }
 
 namespace {
 
@@ -27,8 +24,12 @@ const lines undoDropped = join({
 });
 // The undo labels of a Take that recorded nothing to restore.
 const lines nothingToUndo = {
-    "TP 'text=n/a' '1' 'Src_UL1'", "TP 'text=n/a' '1' 'Src_UL2'", "TP 'text=n/a' '1' 'Src_UL3'",
-    "TP 'text=n/a' '1' 'Dst_UL1'", "TP 'text=n/a' '1' 'Dst_UL2'", "TP 'text=n/a' '1' 'Dst_UL3'",
+    "TP 'text=n/a' '1' 'Src_UL1'",
+    "TP 'text=n/a' '1' 'Src_UL2'",
+    "TP 'text=n/a' '1' 'Src_UL3'",
+    "TP 'text=n/a' '1' 'Dst_UL1'",
+    "TP 'text=n/a' '1' 'Dst_UL2'",
+    "TP 'text=n/a' '1' 'Dst_UL3'",
     "CE '1' 'Undo'",
 };
 
@@ -36,9 +37,9 @@ const lines nothingToUndo = {
 // destinations 21, 22, 23 of levels 1, 2, 3, whether or not each level was
 // routed.
 const lines undoLabelsOfReportedRoutes = {
-    "RN 31 0 1",  "TP 'text=S 1' '1' 'Src_UL1'",  "RN 32 0 2",  "TP 'text=S 2' '1' 'Src_UL2'",
-    "RN 33 0 3",  "TP 'text=S 3' '1' 'Src_UL3'",  "RN 31 1 21", "TP 'text=D 21' '1' 'Dst_UL1'",
-    "RN 32 1 22", "TP 'text=D 22' '1' 'Dst_UL2'", "RN 33 1 23", "TP 'text=D 23' '1' 'Dst_UL3'",
+    "RN 31 0 1",     "TP 'text=S 1' '1' 'Src_UL1'",  "RN 32 0 2",  "TP 'text=S 2' '1' 'Src_UL2'",
+    "RN 33 0 3",     "TP 'text=S 3' '1' 'Src_UL3'",  "RN 31 1 21", "TP 'text=D 21' '1' 'Dst_UL1'",
+    "RN 32 1 22",    "TP 'text=D 22' '1' 'Dst_UL2'", "RN 33 1 23", "TP 'text=D 23' '1' 'Dst_UL3'",
     "CE '1' 'Undo'",
 };
 
@@ -151,8 +152,7 @@ TEST_P(TessalyQButtons, ALevelEnabledBeforeUndoIsRoutedBackWithTheOthers)
     panel.button("Enable_L2");
     panel.sent();
     panel.button("Undo");
-    EXPECT_EQ(panel.sent(),
-              join({{"RC 31 1 21 ',' 0", "RC 32 2 22 ',' 0", "RC 33 3 23 ',' 1"}, undoDropped}));
+    EXPECT_EQ(panel.sent(), join({{"RC 31 1 21 ',' 0", "RC 32 2 22 ',' 0", "RC 33 3 23 ',' 1"}, undoDropped}));
 }
 
 TEST_P(TessalyQButtons, TheFinalFlagBelongsToLevelThreeNotToTheLastRoute)
@@ -162,8 +162,9 @@ TEST_P(TessalyQButtons, TheFinalFlagBelongsToLevelThreeNotToTheLastRoute)
     panel.button("ID_L3");
     select();
     panel.button("Take");
-    EXPECT_EQ(panel.sent(), join({disarmed, {"RC 31 11 21 ',' 0", "RC 32 12 22 ',' 0"}, selectionCleared,
-                                  undoLabelsOfReportedRoutes}));
+    EXPECT_EQ(
+        panel.sent(),
+        join({disarmed, {"RC 31 11 21 ',' 0", "RC 32 12 22 ',' 0"}, selectionCleared, undoLabelsOfReportedRoutes}));
     panel.button("Undo");
     EXPECT_EQ(panel.sent(), join({{"RC 31 1 21 ',' 0", "RC 32 2 22 ',' 0"}, undoDropped}));
 
@@ -272,6 +273,5 @@ TEST_P(TessalyQButtons, TheUndoCaptureIsTakenBeforeAnyRouteIsSent)
                                   selectionCleared,
                                   undoLabelsOfReportedRoutes}));
     panel.button("Undo");
-    EXPECT_EQ(panel.sent(),
-              join({{"RC 31 1 21 ',' 0", "RC 32 2 22 ',' 0", "RC 33 3 23 ',' 1"}, undoDropped}));
+    EXPECT_EQ(panel.sent(), join({{"RC 31 1 21 ',' 0", "RC 32 2 22 ',' 0", "RC 33 3 23 ',' 1"}, undoDropped}));
 }

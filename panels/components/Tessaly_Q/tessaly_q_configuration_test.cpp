@@ -13,7 +13,6 @@ TEST(TessalyQConfigurationHeader, CompilesOnItsOwn)
 
 namespace {
 
-
 }  // namespace
 
 using TessalyQConfiguration = tessaly_q_fixture;
@@ -29,34 +28,35 @@ TEST_P(TessalyQConfiguration, WorkedExampleConfiguresTwoLevelsAndRegistersTheSiz
     EXPECT_EQ(panel.sent(), captionsClearedAndLevelsCrossed);
 
     panel.parameter("matrixobject=MTX");
-    EXPECT_EQ(panel.sent(), join({selectionDroppedAndLabelsEmptied, {
-                                "TP 'pixmap=/images/tick.png' '1' 'Enable_L1'",
-                                "TP 'pixmap=/images/tick.png' '1' 'Enable_L2'",
-                                "TP 'pixmap=/images/cross.png' '1' 'Enable_L3'",
-                                "CE '1' 'ID_L1'",
-                                "CE '1' 'Enable_L1'",
-                                "CE '1' 'ID_L2'",
-                                "CE '1' 'Enable_L2'",
-                                "CD '1' 'ID_L3'",
-                                "CD '1' 'Enable_L3'",
-                                "TP 'text=Alpha' '1' 'ID_L1'",
-                                "TP 'text=Gamma' '1' 'ID_L2'",
-                                "RR 31 1 64",
-                                "RP 31 1 64",
-                            }}));
+    EXPECT_EQ(panel.sent(), join({selectionDroppedAndLabelsEmptied,
+                                  {
+                                      "TP 'pixmap=/images/tick.png' '1' 'Enable_L1'",
+                                      "TP 'pixmap=/images/tick.png' '1' 'Enable_L2'",
+                                      "TP 'pixmap=/images/cross.png' '1' 'Enable_L3'",
+                                      "CE '1' 'ID_L1'",
+                                      "CE '1' 'Enable_L1'",
+                                      "CE '1' 'ID_L2'",
+                                      "CE '1' 'Enable_L2'",
+                                      "CD '1' 'ID_L3'",
+                                      "CD '1' 'Enable_L3'",
+                                      "TP 'text=Alpha' '1' 'ID_L1'",
+                                      "TP 'text=Gamma' '1' 'ID_L2'",
+                                      "RR 31 1 64",
+                                      "RP 31 1 64",
+                                  }}));
 }
 
 TEST_P(TessalyQConfiguration, EveryUnusableLevelSetResets)
 {
     writeMatrix();
     install.writeDatabaseSize(31, 1, 64);
-    install.writeConfig("object_settings.xml",
-                        objectSettingsXml({{"MTX",
-                                            {{"package_levels", "3"},
-                                             {"driver_type", "t0,t1,Alpha,Beta,Gamma"},
-                                             {"driver_ids", "7,20,31,32,33"}}},
-                                           {"NOLEVELS", {{"driver_type", "t0,t1,Alpha"}, {"driver_ids", "7,20,31"}}},
-                                           {"EMPTYLEVELS", {{"package_levels", ""}, {"driver_ids", "7,20,31"}}}}));
+    install.writeConfig(
+        "object_settings.xml",
+        objectSettingsXml(
+            {{"MTX",
+              {{"package_levels", "3"}, {"driver_type", "t0,t1,Alpha,Beta,Gamma"}, {"driver_ids", "7,20,31,32,33"}}},
+             {"NOLEVELS", {{"driver_type", "t0,t1,Alpha"}, {"driver_ids", "7,20,31"}}},
+             {"EMPTYLEVELS", {{"package_levels", ""}, {"driver_ids", "7,20,31"}}}}));
 
     struct reset_case {
         const char* parameter;

@@ -14,10 +14,7 @@
 
 namespace ctl = tessaly_q_controls;
 
-TEST(TessalyQControlsHeader, CompilesOnItsOwn)
-{
-    EXPECT_STREQ(ctl::layoutFile, "TessalyQ.zelm_ui");
-}
+TEST(TessalyQControlsHeader, CompilesOnItsOwn) { EXPECT_STREQ(ctl::layoutFile, "TessalyQ.zelm_ui"); }
 
 namespace {
 

@@ -63,8 +63,7 @@ void Tessaly_Q::resetLevels()
 
 void Tessaly_Q::paintLevelEnable(int levelEntry)
 {
-    putText(zelm_string(ctl::pixmapProperty),
-            zelm_string(levelEnabled[levelEntry] ? ctl::tickImage : ctl::crossImage),
+    putText(zelm_string(ctl::pixmapProperty), zelm_string(levelEnabled[levelEntry] ? ctl::tickImage : ctl::crossImage),
             zelm_string(ctl::panelNumber), zelm_string(ctl::enable[levelEntry]));
 }
 

@@ -112,8 +112,8 @@ void Tessaly_Q::onDatabaseChange(databaseEvent event)
     }
 }
 
-void Tessaly_Q::showLookedUpName(std::int32_t device, std::int32_t database, std::int32_t index,
-                                 zelm_string& holder, const char* control)
+void Tessaly_Q::showLookedUpName(std::int32_t device, std::int32_t database, std::int32_t index, zelm_string& holder,
+                                 const char* control)
 {
     lookupName(device, database, index, holder);
     holder.replace('|', ' ');

@@ -4,10 +4,7 @@
 
 #include "tessaly_q_test_support.h"
 
-TEST(TessalyQNamesHeader, CompilesOnItsOwn)
-{
-    EXPECT_EQ(Tessaly_Q::levelCount, 3);
-}
+TEST(TessalyQNamesHeader, CompilesOnItsOwn) { EXPECT_EQ(Tessaly_Q::levelCount, 3); }
 
 namespace {
 
@@ -18,8 +15,7 @@ const lines undoLabelsEmptied = textClears({"Src_UL1", "Src_UL2", "Src_UL3", "Ds
 class TessalyQNames : public tessaly_q_fixture {
 protected:
     // Package levels 1, 2, 3 on routers 31, 32, 33, every router sized.
-    void configureThreeLevels(const std::string& useLevels = "1,2,3",
-                              const std::string& driverIds = "7,20,31,32,33")
+    void configureThreeLevels(const std::string& useLevels = "1,2,3", const std::string& driverIds = "7,20,31,32,33")
     {
         writeMatrix("t0,t1,Alpha,Beta,Gamma", driverIds);
         install.writeDatabaseSize(31, 1, 64);

@@ -35,18 +35,9 @@ TEST_P(TessalyQParameters, AFreshPanelListsElevenEmptyValuesAndTheTwoDatabaseNum
 TEST_P(TessalyQParameters, EverySetAnswersNothingAndTheListingReportsTheValuesAsReceived)
 {
     const char* const sets[] = {
-        "instance=studio 4",
-        "matrixobject=MTX",
-        "uselevels= 1,3 ",
-        "srcnamesdatabase=abc",
-        "destnamesdatabase=7x",
-        "takelow=sheet=low.1",
-        "takehigh=HIGH",
-        "mimicstate_L1=m1",
-        "mimicstate_L2=m2",
-        "mimicstate_L3=",
-        "takeundobgstate=bg",
-        "unusedleveltext=- none -",
+        "instance=studio 4",    "matrixobject=MTX",    "uselevels= 1,3 ",    "srcnamesdatabase=abc",
+        "destnamesdatabase=7x", "takelow=sheet=low.1", "takehigh=HIGH",      "mimicstate_L1=m1",
+        "mimicstate_L2=m2",     "mimicstate_L3=",      "takeundobgstate=bg", "unusedleveltext=- none -",
     };
     for (const char* set : sets)
         EXPECT_EQ(panel.parameter(set), std::nullopt) << set;
@@ -76,8 +67,9 @@ TEST_P(TessalyQParameters, ThePackageQueriesReportTheTextAsLastSet)
 
 TEST_P(TessalyQParameters, ReturnAnswersOnlyItsThreeQueriesAndNeverSetsAnything)
 {
-    const char* const unanswered[] = {"return", "return=", "return=ALL", "return=instance", "return=takelow=x",
-                                      "return.all", "SRCPKG=5", "bogus=1", "=5", ""};
+    const char* const unanswered[] = {
+        "return", "return=", "return=ALL", "return=instance", "return=takelow=x", "return.all", "SRCPKG=5", "bogus=1",
+        "=5",     ""};
     for (const char* request : unanswered)
         EXPECT_EQ(panel.parameter(request), std::nullopt) << request;
     EXPECT_EQ(panel.sent(), lines{});
@@ -198,9 +190,7 @@ TEST_P(TessalyQParameters, NewNamesDatabasesRelabelTheUndoLabels)
     panel.link.answer("RN 31 9 10", "DST 10");
     panel.parameter("destnamesdatabase=9");
     EXPECT_EQ(panel.sent(), (lines{
-                                "RN 31 9 10",
-                                "TP 'text=DST 10' '1' 'Dst_UL1'",
-                                "RN 33 9 30",
+                                "RN 31 9 10", "TP 'text=DST 10' '1' 'Dst_UL1'", "RN 33 9 30",
                                 "TP 'text=DST 10' '1' 'Dst_UL3'",  // unanswered: the holder's last name
                             }));
 }

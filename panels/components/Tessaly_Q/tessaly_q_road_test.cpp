@@ -12,21 +12,18 @@
 
 #include "tessaly_q_test_support.h"
 
-TEST(TessalyQRoadHeader, CompilesOnItsOwn)
-{
-    EXPECT_EQ(Tessaly_Q::tallyEntries, 201);
-}
+TEST(TessalyQRoadHeader, CompilesOnItsOwn) { EXPECT_EQ(Tessaly_Q::tallyEntries, 201); }
 
 using TessalyQRoad = tessaly_q_fixture;
 TESSALY_Q_BOTH_BUILDS(TessalyQRoad);
 
 TEST_P(TessalyQRoad, ConfigureSelectTakeUndoAndDelete)
 {
-    install.writeConfig("object_settings.xml",
-                        objectSettingsXml({{"MTX",
-                                            {{"package_levels", "3"},
-                                             {"driver_type", "t0,t1,Cam,Vtr,Aud"},
-                                             {"driver_ids", "7,20,31,32,33"}}}}));
+    install.writeConfig(
+        "object_settings.xml",
+        objectSettingsXml(
+            {{"MTX",
+              {{"package_levels", "3"}, {"driver_type", "t0,t1,Cam,Vtr,Aud"}, {"driver_ids", "7,20,31,32,33"}}}}));
     install.writeDatabaseSize(31, 1, 16);
     install.writeDatabaseSize(32, 1, 8);
     install.writeDatabaseSize(33, 1, 4);
@@ -69,26 +66,27 @@ TEST_P(TessalyQRoad, ConfigureSelectTakeUndoAndDelete)
     panel.parameter("matrixobject=MTX");
     EXPECT_EQ(panel.sent(), captionsClearedAndLevelsCrossed);
     panel.parameter("uselevels=1,2,3");
-    EXPECT_EQ(panel.sent(), join({selectionDroppedAndLabelsEmptied, {
-                                "TP 'pixmap=/images/tick.png' '1' 'Enable_L1'",
-                                "TP 'pixmap=/images/tick.png' '1' 'Enable_L2'",
-                                "TP 'pixmap=/images/tick.png' '1' 'Enable_L3'",
-                                "CE '1' 'ID_L1'",
-                                "CE '1' 'Enable_L1'",
-                                "CE '1' 'ID_L2'",
-                                "CE '1' 'Enable_L2'",
-                                "CE '1' 'ID_L3'",
-                                "CE '1' 'Enable_L3'",
-                                "TP 'text=Cam' '1' 'ID_L1'",
-                                "TP 'text=Vtr' '1' 'ID_L2'",
-                                "TP 'text=Aud' '1' 'ID_L3'",
-                                "RR 31 1 16",
-                                "RP 31 1 16",
-                                "RR 32 1 8",
-                                "RP 32 1 8",
-                                "RR 33 1 4",
-                                "RP 33 1 4",
-                            }}));
+    EXPECT_EQ(panel.sent(), join({selectionDroppedAndLabelsEmptied,
+                                  {
+                                      "TP 'pixmap=/images/tick.png' '1' 'Enable_L1'",
+                                      "TP 'pixmap=/images/tick.png' '1' 'Enable_L2'",
+                                      "TP 'pixmap=/images/tick.png' '1' 'Enable_L3'",
+                                      "CE '1' 'ID_L1'",
+                                      "CE '1' 'Enable_L1'",
+                                      "CE '1' 'ID_L2'",
+                                      "CE '1' 'Enable_L2'",
+                                      "CE '1' 'ID_L3'",
+                                      "CE '1' 'Enable_L3'",
+                                      "TP 'text=Cam' '1' 'ID_L1'",
+                                      "TP 'text=Vtr' '1' 'ID_L2'",
+                                      "TP 'text=Aud' '1' 'ID_L3'",
+                                      "RR 31 1 16",
+                                      "RP 31 1 16",
+                                      "RR 32 1 8",
+                                      "RP 32 1 8",
+                                      "RR 33 1 4",
+                                      "RP 33 1 4",
+                                  }}));
 
     // 2. The poll is answered with revertives; they fill the tallies.
     panel.revertive(31, 3, 1);

@@ -8,10 +8,7 @@
 
 #include "tessaly_q_test_support.h"
 
-TEST(TessalyQTakeArmingHeader, CompilesOnItsOwn)
-{
-    EXPECT_TRUE((std::is_polymorphic<Tessaly_Q>::value));
-}
+TEST(TessalyQTakeArmingHeader, CompilesOnItsOwn) { EXPECT_TRUE((std::is_polymorphic<Tessaly_Q>::value)); }
 
 namespace {
 
@@ -161,8 +158,8 @@ TEST_P(TessalyQTakeArming, TenTicksFlashTakeAndDisarmItLeavingTheHighSheetAndThe
 
     // Disarmed already: "Clear" does not put the low sheet back.
     panel.button("Clear");
-    EXPECT_EQ(panel.sent(), join({textClears({"Src_L1", "Src_L2", "Src_L3", "Dst_L1", "Dst_L2", "Dst_L3"}),
-                                  {"HN 'selected=-1'"}}));
+    EXPECT_EQ(panel.sent(),
+              join({textClears({"Src_L1", "Src_L2", "Src_L3", "Dst_L1", "Dst_L2", "Dst_L3"}), {"HN 'selected=-1'"}}));
 }
 
 TEST_P(TessalyQTakeArming, ATakeAfterTheTimeOutStillRoutesTheKeptSelection)

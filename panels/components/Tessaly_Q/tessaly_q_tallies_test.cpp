@@ -4,10 +4,7 @@
 
 #include "tessaly_q_test_support.h"
 
-TEST(TessalyQTalliesHeader, CompilesOnItsOwn)
-{
-    EXPECT_GT(Tessaly_Q::tallyEntries, 200);
-}
+TEST(TessalyQTalliesHeader, CompilesOnItsOwn) { EXPECT_GT(Tessaly_Q::tallyEntries, 200); }
 
 namespace {
 

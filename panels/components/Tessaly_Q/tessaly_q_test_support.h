@@ -41,11 +41,11 @@ inline std::string buildName(const ::testing::TestParamInfo<panel_build>& info)
 // transcript cannot show. Only available for panel_build::linked.
 class tessaly_q_probe : public Tessaly_Q {
 public:
-    using Tessaly_Q::Tessaly_Q;
     using Tessaly_Q::destIndex;
     using Tessaly_Q::levelDevice;
     using Tessaly_Q::srcIndex;
     using Tessaly_Q::tally;
+    using Tessaly_Q::Tessaly_Q;
     using Tessaly_Q::undoDest;
     using Tessaly_Q::undoSrc;
 };
@@ -217,11 +217,10 @@ protected:
     void writeMatrix(const std::string& driverType = "t0,t1,Alpha,Beta,Gamma",
                      const std::string& driverIds = "7,20,31,32,33")
     {
-        install.writeConfig("object_settings.xml",
-                            objectSettingsXml({{"MTX",
-                                                {{"package_levels", "3"},
-                                                 {"driver_type", driverType},
-                                                 {"driver_ids", driverIds}}}}));
+        install.writeConfig(
+            "object_settings.xml",
+            objectSettingsXml(
+                {{"MTX", {{"package_levels", "3"}, {"driver_type", driverType}, {"driver_ids", driverIds}}}}));
     }
 
     // Sets "uselevels" then "matrixobject" and forgets the transcript.
@@ -301,6 +300,5 @@ inline const lines selectionDroppedAndLabelsEmptied = join({
                 "Src_UL2", "Src_UL3", "Dst_UL1", "Dst_UL2", "Dst_UL3"}),
 });
 
-#define TESSALY_Q_BOTH_BUILDS(fixture)                                                               \
-    INSTANTIATE_TEST_SUITE_P(Builds, fixture, ::testing::Values(panel_build::linked, panel_build::loaded), \
-                             buildName)
+#define TESSALY_Q_BOTH_BUILDS(fixture)                                                                                 \
+  INSTANTIATE_TEST_SUITE_P(Builds, fixture, ::testing::Values(panel_build::linked, panel_build::loaded), buildName)
