@@ -93,7 +93,7 @@ TEST_P(TessalyQNames, ALevelWithoutARouterShowsTheUnusedTextWhateverThePackageSa
     }
 }
 
-TEST_P(TessalyQNames, AnUnansweredNameLookupShowsTheNameOfTheLevelBefore)
+TEST_P(TessalyQNames, AnUnansweredNameLookupLeavesItsLabelEmpty)
 {
     configureThreeLevels();
     panel.link.answer("RN 20 0 5", "12,13,14");
@@ -103,11 +103,11 @@ TEST_P(TessalyQNames, AnUnansweredNameLookupShowsTheNameOfTheLevelBefore)
     EXPECT_EQ(panel.sent(), (lines{
                                 "RN 20 0 5",
                                 "RN 31 0 12",
-                                "TP 'text=' '1' 'Src_L1'",  // nothing looked up before it
+                                "TP 'text=' '1' 'Src_L1'",
                                 "RN 32 0 13",
                                 "TP 'text=CAM 13' '1' 'Src_L2'",
                                 "RN 33 0 14",
-                                "TP 'text=CAM 13' '1' 'Src_L3'",
+                                "TP 'text=' '1' 'Src_L3'",  // not the name of level 2
                             }));
     EXPECT_EQ(panel.link.nullGiveBacks(), 2);  // unanswered lookups give back null too
 }
