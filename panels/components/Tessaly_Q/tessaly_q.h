@@ -125,8 +125,9 @@ private:
     // One route per level that passes the route rule; level 3 carries the
     // final flag.
     void routeLevels(const std::int32_t (&source)[levelCount], const std::int32_t (&destination)[levelCount]);
-    // Looks `index` up into `holder` (which keeps its text when the host
-    // gives no answer), turns every '|' into a space and shows it.
+    // Looks `index` up into `holder`, emptied first (so a lookup the host
+    // leaves unanswered shows an empty label), turns every '|' into a space
+    // and shows it.
     void showLookedUpName(std::int32_t device, std::int32_t database, std::int32_t index, zelm_string& holder,
                           const char* control);
     void showText(const zelm_string& text, const char* control);  // "text" property

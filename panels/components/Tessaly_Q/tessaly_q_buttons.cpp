@@ -62,8 +62,7 @@ void Tessaly_Q::doTake()
     clearDestPackage();
     notifyHost(zelm_string(ctl::selectionCleared));
 
-    // One holder for all six labels: a lookup without an answer shows the
-    // label written just before it.
+    // One holder for all six labels, emptied before each lookup.
     zelm_string holder;
     for (int entry = 0; entry < levelCount; ++entry) {
         if (undoSrc[entry] >= 1 && levelDevice[entry] >= 1)

@@ -142,6 +142,28 @@ TEST_P(TessalyQButtons, TakeRoutesEnabledLevelsAndShowsWhatUndoWouldRestore)
     EXPECT_EQ(panel.sent(), lines{});
 }
 
+// A router whose names go unanswered (offline): its undo labels are written
+// empty, never with the name of the label written before them.
+TEST_P(TessalyQButtons, UnansweredUndoNamesLeaveTheirLabelsEmpty)
+{
+    configureThreeLevels();
+    reportRoutes();
+    select();
+    panel.link.clearAnswers();  // router 31 answers nothing from here on
+    for (const char* line : {"RN 32 0 2", "RN 33 0 3"})
+        panel.link.answer(line, std::string("S ") + line[8]);
+    panel.link.answer("RN 32 1 22", "D 22");
+    panel.link.answer("RN 33 1 23", "D 23");
+    panel.button("Take");
+    EXPECT_EQ(panel.sent(),
+              join({disarmed,
+                    {"RC 31 11 21 ',' 0", "RC 32 12 22 ',' 0", "RC 33 13 23 ',' 1"},
+                    selectionCleared,
+                    {"RN 31 0 1", "TP 'text=' '1' 'Src_UL1'", "RN 32 0 2", "TP 'text=S 2' '1' 'Src_UL2'", "RN 33 0 3",
+                     "TP 'text=S 3' '1' 'Src_UL3'", "RN 31 1 21", "TP 'text=' '1' 'Dst_UL1'", "RN 32 1 22",
+                     "TP 'text=D 22' '1' 'Dst_UL2'", "RN 33 1 23", "TP 'text=D 23' '1' 'Dst_UL3'", "CE '1' 'Undo'"}}));
+}
+
 TEST_P(TessalyQButtons, ALevelEnabledBeforeUndoIsRoutedBackWithTheOthers)
 {
     configureThreeLevels();

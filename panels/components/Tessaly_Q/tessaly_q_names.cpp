@@ -43,8 +43,7 @@ void Tessaly_Q::resolvePackage(std::int32_t package, std::int32_t packageDatabas
     lookupName(packageNamesDevice, packageDatabase, package, packageText);
     const zelm_stringlist fields(packageText, ',');
 
-    // One holder for all three levels: a lookup without an answer shows the
-    // name of the level before it.
+    // One holder for all three levels, emptied before each lookup.
     zelm_string holder;
     for (int entry = 0; entry < levelCount; ++entry) {
         if (levelDevice[entry] <= 0) {
@@ -115,6 +114,10 @@ void Tessaly_Q::onDatabaseChange(databaseEvent event)
 void Tessaly_Q::showLookedUpName(std::int32_t device, std::int32_t database, std::int32_t index, zelm_string& holder,
                                  const char* control)
 {
+    // Each label's lookup starts from an empty holder: a lookup the host
+    // leaves unanswered writes its label empty, never the name the holder
+    // kept from the label before it.
+    holder = "";
     lookupName(device, database, index, holder);
     holder.replace('|', ' ');
     showText(holder, control);

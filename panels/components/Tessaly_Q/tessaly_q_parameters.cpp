@@ -103,8 +103,7 @@ void Tessaly_Q::relabelNames(std::int32_t namesDatabase, const std::int32_t (&in
                              const char* const (&labels)[levelCount], const std::int32_t (&undoIndex)[levelCount],
                              const char* const (&undoLabels)[levelCount])
 {
-    // One holder for all six lookups: a lookup without an answer shows the
-    // label refreshed just before it.
+    // One holder for all six labels, emptied before each lookup.
     zelm_string holder;
     for (int entry = 0; entry < levelCount; ++entry)
         if (index[entry] > 0 && levelDevice[entry] > 0)

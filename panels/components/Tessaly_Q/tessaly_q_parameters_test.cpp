@@ -153,12 +153,12 @@ TEST_P(TessalyQParameters, ANewSourceNamesDatabaseRelabelsTheResolvedSources)
     panel.link.answerNull("RN 33 4 14");
     panel.parameter("srcnamesdatabase=4");
     // Level 2 has no source there (-1) and keeps its label; level 3's
-    // lookup gets no answer and shows the name before it.
+    // lookup gets no answer and its label is written empty.
     EXPECT_EQ(panel.sent(), (lines{
                                 "RN 31 4 12",
                                 "TP 'text=CAM 12' '1' 'Src_L1'",
                                 "RN 33 4 14",
-                                "TP 'text=CAM 12' '1' 'Src_L3'",
+                                "TP 'text=' '1' 'Src_L3'",
                             }));
     EXPECT_NE(panel.parameter("return=all").value_or("").find("\nsrcnamesdatabase=4\n"), std::string::npos);
 }
@@ -191,6 +191,6 @@ TEST_P(TessalyQParameters, NewNamesDatabasesRelabelTheUndoLabels)
     panel.parameter("destnamesdatabase=9");
     EXPECT_EQ(panel.sent(), (lines{
                                 "RN 31 9 10", "TP 'text=DST 10' '1' 'Dst_UL1'", "RN 33 9 30",
-                                "TP 'text=DST 10' '1' 'Dst_UL3'",  // unanswered: the holder's last name
+                                "TP 'text=' '1' 'Dst_UL3'",  // unanswered: empty, not the name before
                             }));
 }
