@@ -36,6 +36,16 @@ void writeFile(const fs::path& path, const std::string& content)
 
 }  // namespace
 
+std::string uniqueTempPath(const std::string& name)
+{
+    std::random_device seed;
+    fs::path path;
+    do {
+        path = fs::temp_directory_path() / ("zelm-" + std::to_string(seed()) + "-" + name);
+    } while (fs::exists(path));
+    return path.string();
+}
+
 temp_installation::temp_installation(const std::string& system) : system_(system)
 {
     std::random_device seed;

@@ -10,6 +10,11 @@
 void setEnvironmentVariable(const char* name, const std::string& value);
 void unsetEnvironmentVariable(const char* name);
 
+// A path in the temporary folder that no other test process uses:
+// <tmp>/zelm-<random>-<name>. Tests of several builds may run at once on
+// one machine, so a fixed name there is not the test's own.
+std::string uniqueTempPath(const std::string& name);
+
 class temp_installation {
 public:
     explicit temp_installation(const std::string& system = "SYS");

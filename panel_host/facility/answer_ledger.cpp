@@ -4,11 +4,11 @@
 
 const char* answer_ledger::handOut(const std::string& text, const std::string& command)
 {
-    answer copy{std::make_unique<char[]>(text.size() + 1), command};
-    std::memcpy(copy.text.get(), text.c_str(), text.size() + 1);
-    const char* handed = copy.text.get();
-    book_.handOut(handed, std::move(copy));
-    return handed;
+    std::unique_ptr<char[]> owned = std::make_unique<char[]>(text.size() + 1);
+    std::memcpy(owned.get(), text.c_str(), text.size() + 1);
+    // The address is the key; the book then owns the copy at that address.
+    const char* key = owned.get();
+    return book_.handOut(key, answer{std::move(owned), command}).text.get();
 }
 
 const char* answer_ledger::show(const std::string& panel)

@@ -54,7 +54,8 @@ public:
 
     // `text` goes out answering `what`. An address known already was freed
     // and reused by its owner: the new text replaces the old one.
-    void handOut(const char* text, What what)
+    // Returns what the book now keeps for `text`.
+    const What& handOut(const char* text, What what)
     {
         auto known = entries_.find(text);
         if (known != entries_.end()) {
@@ -62,8 +63,9 @@ public:
             entries_.erase(known);
         }
         const std::uint64_t serial = served_++;
-        entries_.emplace(text, entry{std::move(what), serial, false});
+        auto stored = entries_.emplace(text, entry{std::move(what), serial, false}).first;
         unreturned_.emplace(serial, text);
+        return stored->second.what;
     }
 
     found giveBack(const char* text)

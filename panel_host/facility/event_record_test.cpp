@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "event_records.h"
+#include "temp_installation.h"
 #include "zelm_client_callback.h"
 
 namespace {
@@ -39,7 +40,7 @@ std::string readFile(const std::string& path)
 
 TEST(EventRecord, WritesEveryEventCommandAnswerAndGiveBack)
 {
-    const std::string path = ::testing::TempDir() + "event_record_test.rec";
+    const std::string path = uniqueTempPath("event_record_test.rec");
     answering_link host;
     char returnedText[] = "srcpkg=1";
     {
@@ -148,7 +149,7 @@ public:
 
 TEST(EventRecord, KeepsABoundedWindowOfWhatCameBackAndWritesTheSameLines)
 {
-    const std::string path = ::testing::TempDir() + "event_record_bounded.rec";
+    const std::string path = uniqueTempPath("event_record_bounded.rec");
     const int rounds = static_cast<int>(keptGivenBack) + 2000;
     allocating_link host(static_cast<std::size_t>(rounds));
     std::vector<char> returnedTexts(static_cast<std::size_t>(rounds) * 2, 'r');

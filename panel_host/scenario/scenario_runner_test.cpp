@@ -86,7 +86,7 @@ protected:
 // as a scenario; replayed on the facility as it was, it passes.
 TEST_F(ScenarioRunner, ARecordedSessionReplaysGreen)
 {
-    const std::string path = ::testing::TempDir() + "panel_host_recorded.scn";
+    const std::string path = uniqueTempPath("panel_host_recorded.scn");
     std::string error;
     {
         scenario_runner runner(settings, routers, out);
