@@ -83,6 +83,24 @@ std::string framedPainted(const painter& paint, const std::string& content, std:
            std::string(innerWidth - std::min(innerWidth, visible), ' ') + paint(paint.pick("│", "|"), ansi::dim) + "\n";
 }
 
+// A button face with a state sheet of the default palette takes its
+// colour (an armed Take's "take_high" red on, "take_low" red), so that
+// Take visibly flashes on a colour terminal.
+const char* faceColor(const std::string& sheet, bool on)
+{
+    if (sheet == "take_high" || sheet == "red")
+        return "1;7;31";
+    if (sheet == "take_low")
+        return "31";
+    if (sheet == "green")
+        return "1;7;32";
+    if (sheet == "amber")
+        return "1;7;33";
+    if (sheet == "blue")
+        return "1;7;34";
+    return on ? ansi::bold : ansi::dim;
+}
+
 struct button_picture {
     std::string top, middle, bottom;  // painted
     std::size_t width = 0;            // visible width of each line
@@ -116,7 +134,7 @@ button_picture drawButton(const painter& paint, const panel_layout& layout, cons
     std::string side1 = fitWidth(" " + state, 12, paint.unicode());
     std::string side2 = fitWidth(sheet.empty() ? std::string() : " " + sheet, 12, paint.unicode());
     b.top = paint(std::string(tl) + repeat(hz, 10) + tr, boxColor) + std::string(12, ' ');
-    b.middle = paint(vt, boxColor) + paint(face, on ? ansi::bold : ansi::dim) + paint(vt, boxColor) +
+    b.middle = paint(vt, boxColor) + paint(face, faceColor(sheet, on)) + paint(vt, boxColor) +
                paint(side1, on ? ansi::green : ansi::dim);
     b.bottom = paint(std::string(bl) + repeat(hz, 10) + br, boxColor) + paint(side2, ansi::yellow);
     b.width = 12 + 12;
@@ -187,10 +205,18 @@ std::string levelLine(const painter& paint, const panel_layout& layout, int leve
 
 std::string buttonLines(const painter& paint, const panel_layout& layout)
 {
-    std::vector<button_picture> buttons;
+    // In the layout's order, left to right (then top to bottom), as the
+    // operator sees them.
+    std::vector<const panel_control*> shown;
     for (const char* id : {"Take", "Undo", "Clear"})
-        if (layout.control(id) != nullptr)
-            buttons.push_back(drawButton(paint, layout, id));
+        if (const panel_control* control = layout.control(id))
+            shown.push_back(control);
+    std::stable_sort(shown.begin(), shown.end(), [](const panel_control* a, const panel_control* b) {
+        return a->y != b->y ? a->y < b->y : a->x < b->x;
+    });
+    std::vector<button_picture> buttons;
+    for (const panel_control* control : shown)
+        buttons.push_back(drawButton(paint, layout, control->id));
     std::string lines[3];
     std::size_t visible = 0;
     for (const auto& b : buttons) {

@@ -2,8 +2,8 @@
 // terminal. The take / undo panel (a layout with the level controls
 // "ID_L1" ... "Dst_UL3") gets its own picture: three level rows with
 // caption, tick or cross, source and destination names and the names Undo
-// would restore, then the Take, Undo and Clear buttons with their enabled
-// state and state sheets. Any other layout is drawn as a list of its
+// would restore, then the Take, Undo and Clear buttons in the layout's
+// order (left to right) with their enabled state and state sheets. Any other layout is drawn as a list of its
 // controls and their properties.
 #pragma once
 

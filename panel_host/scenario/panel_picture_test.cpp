@@ -66,6 +66,27 @@ TEST(PanelPicture, TakeUndoPanelShowsLevelsNamesAndButtons)
     EXPECT_NE(lines[8].find("╚══════════╝ take_high"), std::string::npos) << lines[8];
 }
 
+// The buttons stand in the picture as they stand on the panel: left to
+// right by the layout's x, whatever their ids.
+TEST(PanelPicture, ButtonsFollowTheLayoutsOrder)
+{
+    panel_layout layout = takeUndoLayout();
+    const std::pair<const char*, int> places[][3] = {
+        {{"Take", 130}, {"Clear", 236}, {"Undo", 342}},
+        {{"Undo", 10}, {"Take", 120}, {"Clear", 400}},
+    };
+    for (const auto& order : places) {
+        for (const auto& place : order)
+            layout.control(place.first)->x = place.second;
+        std::vector<std::string> lines = linesOf(drawPanel("1", layout, picture_style{true, false}));
+        ASSERT_EQ(lines.size(), 10u);
+        std::size_t first = lines[7].find(order[0].first);
+        std::size_t second = lines[7].find(order[1].first);
+        std::size_t third = lines[7].find(order[2].first);
+        EXPECT_TRUE(first < second && second < third && third != std::string::npos) << lines[7];
+    }
+}
+
 // Names in any script keep the frame straight: wide characters take two
 // columns, combining marks none, control characters are shown escaped.
 TEST(PanelPicture, WideAndCombiningNamesKeepTheFrameAligned)
@@ -123,6 +144,21 @@ TEST(PanelPicture, RouterTableShowsNamesAndChanges)
     router.setOnline(false);
     EXPECT_NE(drawRouter(router, 5, 9, picture_style{false, false}).find("OFFLINE\n  (no destinations)"),
               std::string::npos);
+}
+
+// In colour, an armed Take's face shows its flash: red on for take_high,
+// red for take_low, plain once the sheet is cleared.
+TEST(PanelPicture, TakesFlashShowsInColour)
+{
+    panel_layout layout = takeUndoLayout();
+    const std::pair<const char*, const char*> sheets[] = {{"take_high", "\x1b[1;7;31m   Take   \x1b[0m"},
+                                                          {"take_low", "\x1b[31m   Take   \x1b[0m"},
+                                                          {"", "\x1b[1m   Take   \x1b[0m"}};
+    for (const auto& sheet : sheets) {
+        layout.control("Take")->setProperty("statesheet", sheet.first);
+        std::string picture = drawPanel("1", layout, picture_style{true, true});
+        EXPECT_NE(picture.find(sheet.second), std::string::npos) << sheet.first;
+    }
 }
 
 }  // namespace

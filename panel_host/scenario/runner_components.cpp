@@ -52,7 +52,8 @@ std::vector<component_view> scenario_runner::components() const
 {
     std::vector<component_view> views;
     for (const auto& component : components_)
-        views.push_back({component->name, component->object != nullptr, &component->panels, &component->lastAnswer});
+        views.push_back({component->name, component->object != nullptr, &component->panels, &component->lastAnswer,
+                         &component->parametersSet});
     return views;
 }
 

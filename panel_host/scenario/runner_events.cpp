@@ -3,8 +3,11 @@
 // hand a component an event (parameters, press, revertive, tick, wait).
 #include "scenario/scenario_runner.h"
 
+#include <algorithm>
+
 #include "command_text.h"
 #include "event_records.h"
+#include "scenario/parameter_vocabulary.h"
 #include "scenario/runner_text.h"
 
 namespace {
@@ -43,6 +46,11 @@ void scenario_runner::checkAfterEvent(runner_component& of)
 void scenario_runner::routeChanged(device_model& device, int destination)
 {
     routed_.emplace(device.number(), destination);
+    std::pair<int, int> crosspoint(device.number(), destination);
+    std::vector<std::pair<int, int>>& byPress = lastPress_.routed;
+    if (pressing_ && byPress.size() < maxPressRoutes &&
+        std::find(byPress.begin(), byPress.end(), crosspoint) == byPress.end())
+        byPress.push_back(crosspoint);
     // Every component registered for the destination hears of the route,
     // the one that made it among them.
     for (auto& component : components_)
@@ -138,6 +146,8 @@ void scenario_runner::parameter(const std::string& text)
 {
     runner_component& to = *target_;
     out_.event(clock_.now(), label(to) + "parameter " + quotedText(text), where_);
+    checkParameterName(text);
+    rememberParameter(to, text);
     char* answer = deliver(to, reinterpret_cast<std::intptr_t>(text.c_str()), zelmEventParameter);
     if (answer == nullptr) {
         to.lastAnswer.reset();
@@ -150,6 +160,37 @@ void scenario_runner::parameter(const std::string& text)
         out_.detail("answer given back (code 5)");
     }
     settle();
+}
+
+void scenario_runner::checkParameterName(const std::string& text)
+{
+    if (!parameterNames_)
+        parameterNames_ = askParameterNames(loader_.entry(), settings_.loadData);
+    if (parameterNames_->empty())
+        return;
+    std::vector<std::string> known = *parameterNames_;
+    known.insert(known.end(), hostParameterNames().begin(), hostParameterNames().end());
+    std::string name = parameterNameOf(text);
+    if (std::find(known.begin(), known.end(), name) != known.end())
+        return;
+    std::string nearest = nearestName(name, known);
+    out_.warning("the component lists no parameter " + quotedText(shortened(name)) +
+                 (nearest.empty() ? std::string(" (param _commands and get all show the names it lists)")
+                                  : "; did you mean " + quotedText(nearest) + "?"));
+}
+
+void scenario_runner::rememberParameter(runner_component& of, const std::string& text)
+{
+    std::size_t equals = text.find('=');
+    if (equals == std::string::npos || equals == 0)
+        return;
+    std::string name = text.substr(0, equals);
+    if (name == "return" || name.size() > maxNameLength)
+        return;
+    auto found = of.parametersSet.find(name);
+    if (found == of.parametersSet.end() && of.parametersSet.size() >= maxRememberedParameters)
+        return;
+    of.parametersSet[name] = text.substr(equals + 1, maxRememberedValue);
 }
 
 void scenario_runner::press(const scenario_step& step)
@@ -167,11 +208,29 @@ void scenario_runner::press(const scenario_step& step)
     }
     out_.event(clock_.now(), what + (control != nullptr && !control->enabled ? " (disabled, forced)" : ""), where_);
     if (control == nullptr)
-        out_.note("panel " + step.panel + " shows no control " + quotedText(step.name) + "; delivered anyway");
+        out_.note("panel " + step.panel + " shows no control " + quotedText(step.name) + "; delivered anyway" +
+                  nearestControl(step));
     commandText text(step.hasText ? step.text.c_str() : nullptr);
     buttonRecord record{0, 0, step.panel.c_str(), step.name.c_str(), &text};
+    lastPress_ = press_routes{lastPress_.number + 1, target_->name, step.name, {}};
+    pressing_ = true;
     deliver(*target_, reinterpret_cast<std::intptr_t>(&record), zelmEventButton);
     settle();
+    pressing_ = false;
+}
+
+// " (did you mean "Take"?)" for a control the panel shows under a name
+// near the one pressed; "" when it shows none near.
+std::string scenario_runner::nearestControl(const scenario_step& step)
+{
+    const panel_layout* layout = target_->panels.panel(step.panel);
+    if (layout == nullptr)
+        return std::string();
+    std::vector<std::string> ids;
+    for (const auto& control : layout->controls)
+        ids.push_back(control.id);
+    std::string nearest = nearestName(step.name, ids);
+    return nearest.empty() ? std::string() : " (did you mean " + quotedText(nearest) + "?)";
 }
 
 void scenario_runner::revertive(const scenario_step& step)

@@ -64,6 +64,11 @@ std::vector<std::string> subWordsOf(std::string_view word);
 bool readStep(const std::vector<std::string>& words, std::string_view raw, scenario_step& step, bool& block,
               std::string& message);
 
+// Where "help" is read: a terminal (the prompt, a scenario, --help) or the
+// browser view, whose page has no prompt keys to list.
+enum class summary_place { terminal, browser };
+
 // The summary of every line the language knows, for "help" and --help,
-// made from the rows (scenario_help.cpp).
-const char* scenarioLanguageSummary();
+// made from the rows (scenario_help.cpp). The browser's lists the rows up
+// to the prompt's own, then what the page adds.
+const char* scenarioLanguageSummary(summary_place place = summary_place::terminal);

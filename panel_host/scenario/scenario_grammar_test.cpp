@@ -192,4 +192,23 @@ At the prompt (panel_host on a terminal, without a scenario):
 )");
 }
 
+// The page has no prompt: its summary is the terminal's up to the prompt's
+// keys, then what the page offers.
+TEST(ScenarioGrammar, TheBrowsersSummaryListsOnlyWhatThePageTakes)
+{
+    std::string terminal = scenarioLanguageSummary();
+    std::string browser = scenarioLanguageSummary(summary_place::browser);
+    std::size_t prompt = terminal.find("At the prompt");
+    ASSERT_NE(prompt, std::string::npos);
+    EXPECT_EQ(browser.substr(0, prompt), terminal.substr(0, prompt));
+    EXPECT_EQ(browser.substr(prompt), "In the browser view:\n"
+                                      "  help                                 this list\n"
+                                      "  buttons, forms, router rows          send these same lines (the transcript "
+                                      "shows each);\n"
+                                      "                                       Tab moves between them, Enter or Space "
+                                      "presses\n");
+    for (const char* key : {"Ctrl-D", "Ctrl-C", "quit"})
+        EXPECT_EQ(browser.find(key), std::string::npos) << key;
+}
+
 }  // namespace

@@ -29,22 +29,38 @@ void addHelpLines(std::string& out, std::string_view help)
     }
 }
 
-std::string makeSummary()
+// The last part of the table lists the prompt's own keys; the page has no
+// prompt, so its summary ends before them with what the page offers.
+constexpr std::string_view promptHeading = "At the prompt";
+constexpr const char* browserPart = "In the browser view:\n";
+constexpr const char* browserHelp = "help\tthis list\n"
+                                    "buttons, forms, router rows\tsend these same lines (the transcript shows each);\n"
+                                    "\tTab moves between them, Enter or Space presses";
+
+std::string makeSummary(summary_place place)
 {
     std::string out;
     for (const verb_entry& entry : scenarioVerbs()) {
-        if (entry.word == nullptr)
+        if (entry.word == nullptr) {
+            if (place == summary_place::browser &&
+                std::string_view(entry.help).substr(0, promptHeading.size()) == promptHeading) {
+                out += browserPart;
+                addHelpLines(out, browserHelp);
+                break;
+            }
             out += std::string(entry.help) + "\n";
-        else if (entry.help != nullptr)
+        } else if (entry.help != nullptr) {
             addHelpLines(out, entry.help);
+        }
     }
     return out;
 }
 
 }  // namespace
 
-const char* scenarioLanguageSummary()
+const char* scenarioLanguageSummary(summary_place place)
 {
-    static const std::string summary = makeSummary();
-    return summary.c_str();
+    static const std::string terminal = makeSummary(summary_place::terminal);
+    static const std::string browser = makeSummary(summary_place::browser);
+    return place == summary_place::browser ? browser.c_str() : terminal.c_str();
 }

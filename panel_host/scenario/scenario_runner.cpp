@@ -185,7 +185,7 @@ void scenario_runner::runStep(const scenario_step& step)
         out_.heading(step.text);
         break;
     case step_kind::help:
-        out_.block(scenarioLanguageSummary());
+        out_.block(scenarioLanguageSummary(inBrowser_ ? summary_place::browser : summary_place::terminal));
         break;
     case step_kind::use_component:
         useComponent(step);
@@ -215,8 +215,13 @@ void scenario_runner::destroyLine()
 
 void scenario_runner::showPanel(const scenario_step& step)
 {
-    if (!settings_.picture)
+    if (!settings_.picture) {
+        if (!toldAboutPictures_)
+            out_.note(inBrowser_ ? "the page draws the panels; \"show\" draws them here only with --picture"
+                                 : "\"show\" draws the panel only with --picture (panel_host --picture FILE)");
+        toldAboutPictures_ = true;
         return;
+    }
     const panel_layout* layout = target_->panels.panel(step.panel);
     if (layout == nullptr) {
         out_.note(label(*target_) + "panel " + step.panel + " is not shown");

@@ -15,8 +15,10 @@
 // make two components, A and B.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -53,14 +55,32 @@ struct runner_component {
     zelm_client_callback* object = nullptr;  // null before "create" and after "destroy"
     std::string usedData;
     std::optional<std::string> lastAnswer;
+    // The value the host last set for each parameter name ("srcpkg" -> "3"),
+    // at most maxRememberedParameters names, each value cut at
+    // maxRememberedValue bytes: what a view shows as selected.
+    std::map<std::string, std::string> parametersSet;
 };
+constexpr std::size_t maxRememberedParameters = 64;
+constexpr std::size_t maxRememberedValue = 256;
+
+// The crosspoints the last press of a control routed while it was handled
+// (its event and what settled at once): a view marks them as that
+// control's, until they change again. `number` counts the presses.
+struct press_routes {
+    std::int64_t number = 0;
+    std::string component;
+    std::string control;
+    std::vector<std::pair<int, int>> routed;  // (device, destination), in order, each once
+};
+constexpr std::size_t maxPressRoutes = 4096;
 
 // What a view of the facility needs to know of one component.
 struct component_view {
     std::string name;
     bool exists = false;
     const panel_model* panels = nullptr;
-    const std::optional<std::string>* lastAnswer = nullptr;  // its answer to the last parameter
+    const std::optional<std::string>* lastAnswer = nullptr;          // its answer to the last parameter
+    const std::map<std::string, std::string>* parameters = nullptr;  // the values the host last set
 };
 
 class scenario_runner {
@@ -104,9 +124,13 @@ public:
     // Crosspoints that components ("RC") or other controllers ("route")
     // routed during the run, as (device, destination), in order.
     const std::set<std::pair<int, int>>& routedCrosspoints() const { return routed_; }
+    const press_routes& lastPress() const { return lastPress_; }
     // Lets virtual time pass as "wait" does, for a clock that follows the
     // wall or a view's step button.
     void passTime(std::int64_t milliseconds);
+    // The lines come from the browser view, which draws the panels itself:
+    // "help" lists what applies on the page, and "show" says so.
+    void setShownInBrowser(bool shown) { inBrowser_ = shown; }
 
 private:
     // The runner's work is spread over files by job: this class's core and
@@ -146,7 +170,10 @@ private:
     void deliverRevertive(const clock_item& item);
     void deliverTimer(const clock_item& item);
     void parameter(const std::string& text);
+    void checkParameterName(const std::string& text);
+    void rememberParameter(runner_component& of, const std::string& text);
     void press(const scenario_step& step);
+    std::string nearestControl(const scenario_step& step);
     void revertive(const scenario_step& step);
     void tick(const scenario_step& step);
     void wait(const scenario_step& step);
@@ -188,6 +215,13 @@ private:
     std::size_t failuresBefore_ = 0;
     int expectations_ = 0;
     std::function<void()> betweenSteps_;
+    // The module's parameter names, asked of a spare component once
+    // (parameter_vocabulary.h); empty when it lists none.
+    std::optional<std::vector<std::string>> parameterNames_;
+    bool toldAboutPictures_ = false;  // "show" without pictures says so once
+    press_routes lastPress_;
+    bool pressing_ = false;  // routes now are the press's
+    bool inBrowser_ = false;
 };
 
 // The lines of a whole-transcript comparison, expected against actual, as

@@ -281,4 +281,91 @@ TEST_F(ScenarioRunner, DestroyingReportsTimersLeftRunning)
     EXPECT_FALSE(runner.clock().timerRunning(3));
 }
 
+std::size_t countOf(const std::string& text, const std::string& part)
+{
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
+        ++count;
+    return count;
+}
+
+// A name the component does not list is questioned with the nearest it
+// does (from its own "_commands" and "return=all", asked of a spare
+// component); a control the panel lacks, with the nearest id it shows. The
+// spare is never seen: the event record holds the scenario's events alone.
+TEST_F(ScenarioRunner, SlipsOfTheKeyboardGetTheNearestName)
+{
+    settings.recordPath = ::testing::TempDir() + "panel_host_names.rec";
+    std::string error;
+    {
+        scenario_runner runner(settings, routers, out);
+        ASSERT_TRUE(runner.openModule(error)) << error;
+        run(runner, "create\nset matrixobjet MTX\nset matrixobject MTX\nset uselevels 1,2,3\nset instance 2\n"
+                    "param _events\nget all\nset SRCPKG 1\nset mimicstate_L4 x\nset frobnicate 1\n"
+                    "press take\npress Unknown\nshow\nshow\n");
+        runner.finish();
+        EXPECT_TRUE(out.failures().empty());
+        std::vector<component_view> views = runner.components();
+        ASSERT_EQ(views.size(), 1u);
+        EXPECT_EQ(views[0].parameters->at("matrixobject"), "MTX");
+        EXPECT_EQ(views[0].parameters->count("return"), 0u);
+    }
+    const std::string shown = text.str();
+    EXPECT_NE(shown.find("warning: the component lists no parameter \"matrixobjet\"; did you mean \"matrixobject\"?"),
+              std::string::npos)
+        << shown;
+    EXPECT_NE(shown.find("warning: the component lists no parameter \"SRCPKG\"; did you mean \"srcpkg\"?"),
+              std::string::npos);
+    // Three names one edit away: no guess.
+    EXPECT_NE(shown.find("no parameter \"mimicstate_L4\" (param _commands and get all show the names it lists)"),
+              std::string::npos);
+    EXPECT_NE(shown.find("no parameter \"frobnicate\" (param _commands"), std::string::npos);
+    EXPECT_EQ(out.warnings(), 4);
+    EXPECT_NE(shown.find("shows no control \"take\"; delivered anyway (did you mean \"Take\"?)"), std::string::npos);
+    EXPECT_NE(shown.find("shows no control \"Unknown\"; delivered anyway\n"), std::string::npos);
+    EXPECT_EQ(countOf(shown, "\"show\" draws the panel only with --picture"), 1u);
+
+    std::ifstream in(settings.recordPath);
+    std::ostringstream record;
+    record << in.rdbuf();
+    EXPECT_EQ(countOf(record.str(), " create "), 1u);
+    EXPECT_EQ(countOf(record.str(), " parameter "), 9u);  // the nine lines, no query of ours
+    EXPECT_EQ(countOf(record.str(), "_commands"), 0u);
+    EXPECT_EQ(countOf(record.str(), "sent \"PS "), 1u);
+}
+
+// A module whose components list no names has none questioned.
+TEST_F(ScenarioRunner, AModuleThatListsNoNamesHasNoneQuestioned)
+{
+    settings.modulePath = binDir() + "/panel_host_rude_module" + suffix;
+    scenario_runner runner(settings, routers, out);
+    std::string error;
+    ASSERT_TRUE(runner.openModule(error)) << error;
+    run(runner, "create\nset anything 1\nparam whatever\n");
+    EXPECT_EQ(out.warnings(), 0);
+    runner.finish();
+}
+
+// A press knows the crosspoints it routed, for a view to mark: Take's three
+// levels, then Undo's two (Audio 2 was never registered, so Undo leaves it).
+TEST_F(ScenarioRunner, APressKnowsWhatItRouted)
+{
+    scenario_runner runner(settings, routers, out);
+    std::string error;
+    ASSERT_TRUE(runner.openModule(error)) << error;
+    run(runner, "create\nset matrixobject MTX\nset uselevels 1,2,3\nset srcpkg 1\nset destpkg 3\npress Take\n");
+    using routes = std::vector<std::pair<int, int>>;
+    EXPECT_EQ(runner.lastPress().number, 1);
+    EXPECT_EQ(runner.lastPress().control, "Take");
+    EXPECT_EQ(runner.lastPress().component, "main");
+    EXPECT_EQ(runner.lastPress().routed, (routes{{31, 3}, {32, 3}, {33, 3}}));
+    run(runner, "route 31 7 4\npress Undo\n");
+    EXPECT_EQ(runner.lastPress().number, 2);
+    EXPECT_EQ(runner.lastPress().control, "Undo");
+    EXPECT_EQ(runner.lastPress().routed, (routes{{31, 3}, {32, 3}}));
+    run(runner, "press Take\n");  // disabled: not delivered, not a press
+    EXPECT_EQ(runner.lastPress().number, 2);
+    runner.finish();
+}
+
 }  // namespace

@@ -31,6 +31,21 @@ void writeNames(json::writer& out, const device_model& device)
     out.endObject();
 }
 
+// The packages of one names database, as {"index", "name"} in index order.
+void writePackageList(json::writer& out, const char* key, const device_model& device, int database)
+{
+    out.key(key).beginArray();
+    constexpr int probeLimit = 100000;
+    int count = device.namesIn(database);
+    int found = 0;
+    for (int index = 0; index < probeLimit && found < count && found < maxPackagesListed; ++index)
+        if (auto name = device.name(database, index)) {
+            out.beginObject().key("index").value(index).key("name").value(*name).endObject();
+            ++found;
+        }
+    out.endArray();
+}
+
 void writeRouter(json::writer& out, const device_model& device)
 {
     out.beginObject();
@@ -84,6 +99,23 @@ void writeNamesDevices(json::writer& out, const router_model& routers)
         out.key("name").value(device.name());
         out.key("online").value(device.online());
         writeNames(out, device);
+        out.endObject();
+    }
+    out.endArray();
+}
+
+void writePackages(json::writer& out, const router_model& routers)
+{
+    out.key("packages").beginArray();
+    for (const auto& entry : routers.devices()) {
+        const device_model& device = entry.second;
+        if (device.isRouter() || (device.namesIn(0) == 0 && device.namesIn(1) == 0))
+            continue;
+        out.beginObject();
+        out.key("device").value(device.number());
+        out.key("name").value(device.name());
+        writePackageList(out, "sources", device, 0);
+        writePackageList(out, "destinations", device, 1);
         out.endObject();
     }
     out.endArray();

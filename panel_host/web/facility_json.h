@@ -18,3 +18,10 @@ void writeFaults(json::writer& out, const facility_faults& faults, const router_
 void writeRouters(json::writer& out, const router_model& routers);
 // "namesDevices": [{"device", "name", "online", "names"}, ...].
 void writeNamesDevices(json::writer& out, const router_model& routers);
+// "packages": [{"device", "name", "sources": [{"index", "name"}, ...],
+// "destinations": [...]}, ...]: what the page's package picker offers.
+// Each names device (one that is not a router) that holds names in
+// database 0 (source packages) or 1 (destination packages), in index
+// order; at most maxPackagesListed of each.
+void writePackages(json::writer& out, const router_model& routers);
+constexpr int maxPackagesListed = 1024;

@@ -64,6 +64,35 @@ void writeComponents(json::writer& out, const std::vector<component_view>& compo
     out.endArray();
 }
 
+// What the host last set on each component, by its name, so that the page
+// marks the selected packages: {"main": {"srcpkg": "1", ...}, ...}.
+void writeParameters(json::writer& out, const std::vector<component_view>& components)
+{
+    out.key("parameters").beginObject();
+    for (const auto& component : components) {
+        out.key(component.name).beginObject();
+        for (const auto& parameter : *component.parameters)
+            out.key(parameter.first).value(parameter.second);
+        out.endObject();
+    }
+    out.endObject();
+}
+
+// The crosspoints the last press routed: the page marks them as that
+// control's until they change again.
+void writeLastPress(json::writer& out, const press_routes& press)
+{
+    out.key("lastPress").beginObject();
+    out.key("number").value(press.number);
+    out.key("component").value(press.component);
+    out.key("control").value(press.control);
+    out.key("routed").beginArray();
+    for (const auto& crosspoint : press.routed)
+        out.beginObject().key("device").value(crosspoint.first).key("destination").value(crosspoint.second).endObject();
+    out.endArray();
+    out.endObject();
+}
+
 void writeControl(json::writer& out, const panel_control& control)
 {
     out.beginObject();
@@ -108,6 +137,7 @@ runner_adapter::runner_adapter(scenario_runner& runner, router_model& routers, t
                                session_recorder& session)
     : runner_(runner), routers_(routers), out_(out), session_(session)
 {
+    runner_.setShownInBrowser(true);
 }
 
 std::int64_t runner_adapter::now() const { return runner_.clock().now(); }
@@ -187,9 +217,12 @@ std::string runner_adapter::stateJson(const std::string& stylesJson) const
     writeFaults(out, runner_.host().faults(), routers_);
     std::vector<component_view> components = runner_.components();
     writeComponents(out, components);
+    writeParameters(out, components);
     writePanels(out, components);
     writeRouters(out, routers_);
     writeNamesDevices(out, routers_);
+    writePackages(out, routers_);
+    writeLastPress(out, runner_.lastPress());
     out.key("lastAnswer");
     if (runner_.lastAnswer())
         out.value(*runner_.lastAnswer());

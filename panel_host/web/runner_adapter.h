@@ -51,9 +51,9 @@ public:
     const wall_clock_settings& clockSettings() const { return clock_; }
     std::int64_t now() const;
 
-    // GET /api/state: every component with its panels and their controls,
-    // routers with crosspoints and names, names devices, clock, faults,
-    // recording.
+    // GET /api/state: every component with its panels, the parameters the
+    // host last set on each, the panels' controls, routers with crosspoints and
+    // names, names devices and their packages, clock, faults, recording.
     std::string stateJson(const std::string& stylesJson) const;
 
     // The session: its recording holds every line run since panel_host

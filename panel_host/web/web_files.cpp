@@ -127,6 +127,8 @@ const char* contentType(const std::string& file)
         return "image/bmp";
     if (extension == ".svg")
         return "image/svg+xml";
+    if (extension == ".ico")
+        return "image/x-icon";
     return "application/octet-stream";
 }
 

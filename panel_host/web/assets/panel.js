@@ -2,6 +2,10 @@
 // facility beside it from GET /api/state and the live stream at /api/live,
 // and sends everything a person does as one scenario line to POST /api/step,
 // so that the page can do nothing a scenario could not.
+//
+// Everything is drawn again from the one `state` object (render()), so a
+// message that replaces some of its top-level keys is followed by a redraw.
+// Parts that did not change keep their elements (and the focus in them).
 'use strict';
 
 const commonParameters = ['srcpkg', 'destpkg', 'matrixobject', 'uselevels', 'instance', 'srcnamesdatabase',
@@ -46,6 +50,11 @@ function addressed(component, line) {
   return state && state.components.length > 1 ? component + ': ' + line : line;
 }
 
+// The component the forms and the package picker speak to.
+function chosenComponent() {
+  return $('param-component').value || (state && state.components.length ? state.components[0].name : 'main');
+}
+
 function formatTime(ms) {
   return (ms / 1000).toFixed(3) + 's';
 }
@@ -70,46 +79,90 @@ function applySheet(element, name) {
   if (style.bold) element.style.fontWeight = 'bold';
 }
 
+// The take / undo panel's columns, captioned as the terminal picture does.
+const columnCaptions = [['ID_L1', 'LEVEL'], ['Src_L1', 'SOURCE'], ['Dst_L1', 'DESTINATION'],
+  ['Src_UL1', 'UNDO SOURCE'], ['Dst_UL1', 'UNDO DEST']];
+
+function columnStrip(panel) {
+  const byId = new Map(panel.controls.map((c) => [c.id, c]));
+  if (!columnCaptions.every(([id]) => byId.has(id))) return null;
+  const strip = document.createElement('div');
+  strip.className = 'panel-columns';
+  strip.setAttribute('aria-hidden', 'true');  // each control names itself
+  for (const [id, caption] of columnCaptions) {
+    const span = document.createElement('span');
+    span.textContent = caption;
+    span.style.left = 'calc(' + byId.get(id).x + 'px * var(--scale))';
+    strip.appendChild(span);
+  }
+  return strip;
+}
+
+function buildControl(panel, control) {
+  const pressable = control.kind === 'button' || control.kind === 'image-button';
+  const element = document.createElement(pressable ? 'button' : 'div');
+  if (pressable) element.type = 'button';
+  else element.setAttribute('role', 'group');
+  element.className = 'control kind-' + control.kind.replace(/[^a-z0-9-]/gi, '');
+  element.dataset.panel = panel.panel;
+  element.dataset.component = panel.component;
+  element.dataset.control = control.id;
+  element.dataset.kind = control.kind;
+  for (const [property, edge] of [['left', 'x'], ['top', 'y'], ['width', 'w'], ['height', 'h']])
+    element.style[property] = 'calc(' + control[edge] + 'px * var(--scale))';
+  if (pressable) {
+    // A disabled control stays reachable by Tab (aria-disabled), but a
+    // press of it sends nothing.
+    element.addEventListener('click', () => {
+      if (element.dataset.enabled !== 'true') return;
+      runStep(addressed(panel.component,
+        'press ' + word(control.id) + (panel.panel === '1' ? '' : ' on ' + word(panel.panel))));
+    });
+  }
+  return element;
+}
+
 function buildPanel(panel) {
   const box = document.createElement('div');
   box.className = 'panel-box';
+  box.dataset.width = panel.width;
   const title = document.createElement('h2');
   title.textContent = (state.components.length > 1 ? panel.component + ' · ' : '') +
     'panel ' + panel.panel + ' · ' + panel.layout;
   const area = document.createElement('div');
   area.className = 'panel';
+  area.setAttribute('role', 'group');
+  area.setAttribute('aria-label', title.textContent);
   area.dataset.panel = panel.panel;
   area.dataset.component = panel.component;
   area.style.width = 'calc(' + panel.width + 'px * var(--scale))';
   area.style.height = 'calc(' + panel.height + 'px * var(--scale))';
-  for (const control of panel.controls) {
-    const pressable = control.kind === 'button' || control.kind === 'image-button';
-    const element = document.createElement(pressable ? 'button' : 'div');
-    if (pressable) element.type = 'button';
-    element.className = 'control kind-' + control.kind.replace(/[^a-z0-9-]/gi, '');
-    element.dataset.panel = panel.panel;
-    element.dataset.component = panel.component;
-    element.dataset.control = control.id;
-    element.dataset.kind = control.kind;
-    for (const [property, edge] of [['left', 'x'], ['top', 'y'], ['width', 'w'], ['height', 'h']])
-      element.style[property] = 'calc(' + control[edge] + 'px * var(--scale))';
-    if (pressable) {
-      element.addEventListener('click', () => {
-        if (element.dataset.enabled !== 'true') return;
-        runStep(addressed(panel.component,
-          'press ' + word(control.id) + (panel.panel === '1' ? '' : ' on ' + word(panel.panel))));
-      });
-    }
-    area.appendChild(element);
-  }
-  box.append(title, area);
+  for (const control of panel.controls) area.appendChild(buildControl(panel, control));
+  const strip = columnStrip(panel);
+  box.append(...(strip ? [title, strip, area] : [title, area]));
   return box;
+}
+
+// Each panel as large as its column allows, at most 1.5 times its layout.
+function fitPanels() {
+  const room = $('panels-area').clientWidth - 2;
+  for (const box of document.querySelectorAll('.panel-box')) {
+    const scale = Math.max(0.4, Math.min(1.5, room / Number(box.dataset.width || 1)));
+    box.style.setProperty('--scale', scale.toFixed(3));
+  }
+}
+
+// The accessible name: the control's id, and what it shows when that is
+// not the id (its text, or its image's name).
+function accessibleName(id, text, pixmap) {
+  const shown = text || (pixmap ? pixmap.replace(/^.*\//, '').replace(/\.[^.]*$/, '') : '');
+  return shown && shown !== id ? id + ': ' + shown : id;
 }
 
 function updateControl(element, control) {
   const properties = control.properties;
   element.dataset.enabled = String(control.enabled);
-  if (element.tagName === 'BUTTON') element.disabled = !control.enabled;
+  if (element.tagName === 'BUTTON') element.setAttribute('aria-disabled', String(!control.enabled));
   applySheet(element, properties.statesheet);
   const text = properties.text ?? '';
   const pixmap = properties.pixmap ?? '';
@@ -123,6 +176,7 @@ function updateControl(element, control) {
     image.src = pixmap;
     element.prepend(image);
   }
+  element.setAttribute('aria-label', accessibleName(control.id, text, pixmap));
   element.dataset.text = text;
   element.dataset.pixmap = pixmap;
 }
@@ -134,6 +188,7 @@ function renderPanels() {
   if (area.dataset.key !== key) {
     area.replaceChildren(...state.panels.map(buildPanel));
     area.dataset.key = key;
+    fitPanels();
   }
   for (const panel of state.panels) {
     for (const control of panel.controls) {
@@ -154,143 +209,78 @@ function renderPanels() {
     if (names.includes(chosen)) chooser.value = chosen;
     chooser.dataset.key = names.join(',');
   }
-  chooser.hidden = names.length < 2;
+  $('param-component-label').hidden = names.length < 2;
 }
 
-// ---- routers, names ---------------------------------------------------------
+// ---- the package picker -------------------------------------------------------
 
-function nameOf(router, database, index) {
-  const names = router.names[database];
-  return (names && names[index]) || '';
-}
-
-function buildRouter(router) {
-  const box = document.createElement('div');
-  box.className = 'router';
-  box.dataset.router = router.device;
+// Buttons for the packages of each names device: a click sets srcpkg or
+// destpkg of the chosen component, as the line "set srcpkg N" would.
+function buildPackageList(device, kind, entries) {
+  const list = document.createElement('div');
+  list.className = 'package-list';
+  list.setAttribute('role', 'group');
   const title = document.createElement('h3');
-  title.textContent = router.device + ' · ' + router.name + ' (' + router.sources + ' × ' + router.destinations + ')';
-  const tools = document.createElement('div');
-  const filter = document.createElement('input');
-  filter.placeholder = 'filter';
-  filter.className = 'router-filter';
-  filter.size = 10;
-  const source = document.createElement('select');
-  source.className = 'route-source';
-  for (let s = 0; s <= router.sources; ++s) {
-    const option = document.createElement('option');
-    option.value = s;
-    option.textContent = s + ' ' + nameOf(router, '0', s);
-    source.appendChild(option);
+  title.id = 'packages-' + device.device + '-' + kind;
+  title.textContent = (kind === 'source' ? 'Source' : 'Destination') + ' packages';
+  list.setAttribute('aria-labelledby', title.id);
+  list.appendChild(title);
+  const parameter = kind === 'source' ? 'srcpkg' : 'destpkg';
+  for (const entry of entries) {
+    const button = document.createElement('button');
+    button.type = 'button';
+    button.className = 'package';
+    button.dataset['package' + (kind === 'source' ? 'Source' : 'Destination')] = entry.index;
+    button.dataset.device = device.device;
+    button.setAttribute('aria-pressed', 'false');
+    // Its name is what it shows, with the kind for a listener:
+    // "source package 1 1,1,1".
+    const spoken = document.createElement('span');
+    spoken.className = 'unseen';
+    spoken.textContent = kind + ' package ';
+    const name = document.createElement('span');
+    name.className = 'package-name';
+    name.textContent = ' ' + entry.name;
+    button.append(spoken, String(entry.index), name);
+    button.addEventListener('click', () =>
+      runStep(addressed(chosenComponent(), 'set ' + parameter + ' ' + entry.index)));
+    list.appendChild(button);
   }
-  source.value = '1';
-  const hint = document.createElement('span');
-  hint.textContent = ' (click a row to route it)';
-  tools.append(filter, ' source ', source, hint);
-  const scroll = document.createElement('div');
-  scroll.className = 'router-scroll';
-  const table = document.createElement('table');
-  table.innerHTML = '<thead><tr><th>dest</th><th>name</th><th>source</th><th>name</th></tr></thead>';
-  const body = document.createElement('tbody');
-  for (let d = 1; d <= router.destinations; ++d) {
-    const row = document.createElement('tr');
-    row.dataset.router = router.device;
-    row.dataset.destination = d;
-    for (let i = 0; i < 4; ++i) row.appendChild(document.createElement('td'));
-    row.addEventListener('click', () => runStep(`route ${router.device} ${source.value} ${d}`));
-    body.appendChild(row);
-  }
-  table.appendChild(body);
-  scroll.appendChild(table);
-  filter.addEventListener('input', () => {
-    const wanted = filter.value.toLowerCase();
-    for (const row of body.rows) row.hidden = wanted !== '' && !row.textContent.toLowerCase().includes(wanted);
-  });
-  box.append(title, tools, scroll);
-  return box;
+  return list;
 }
 
-function updateRouter(box, router) {
-  box.dataset.online = String(router.online);
-  const rows = box.querySelector('tbody').rows;
-  router.crosspoints.forEach((source, i) => {
-    const row = rows[i];
-    const destination = i + 1;
-    if (row.dataset.source === String(source) && row.dataset.names === '1') return;
-    row.dataset.source = source;
-    row.dataset.names = '1';
-    row.cells[0].textContent = destination;
-    row.cells[1].textContent = nameOf(router, '1', destination);
-    row.cells[2].textContent = source;
-    row.cells[3].textContent = nameOf(router, '0', source);
-  });
-}
-
-function renderRouters() {
-  const area = $('routers');
-  const key = JSON.stringify(state.routers.map((r) => [r.device, r.sources, r.destinations, r.names]));
-  if (area.dataset.key !== key) {
-    area.replaceChildren(...state.routers.map(buildRouter));
-    area.dataset.key = key;
-  }
-  for (const router of state.routers) updateRouter(area.querySelector(`.router[data-router="${router.device}"]`), router);
-
-  const names = $('names');
-  const namesKey = JSON.stringify([state.routers.map((r) => r.names), state.namesDevices]);
-  if (names.dataset.key === namesKey) return;
-  names.dataset.key = namesKey;
-  names.replaceChildren();
-  for (const device of [...state.namesDevices, ...state.routers]) {
-    const box = document.createElement('div');
-    box.className = 'names';
-    box.dataset.device = device.device;
-    const title = document.createElement('h3');
-    title.textContent = device.device + ' · ' + device.name;
-    box.appendChild(title);
-    for (const [database, entries] of Object.entries(device.names)) {
-      const table = document.createElement('table');
-      const caption = table.createCaption();
-      caption.textContent = 'database ' + database + (database === '0' ? ' (sources)' : database === '1' ? ' (destinations)' : '');
-      for (const [index, name] of Object.entries(entries)) {
-        const row = table.insertRow();
-        row.insertCell().textContent = index;
-        row.insertCell().textContent = name;
+function renderPackages() {
+  const devices = state.packages || [];
+  const section = $('packages');
+  section.hidden = devices.length === 0;
+  const lists = $('package-lists');
+  const key = JSON.stringify(devices);
+  if (lists.dataset.key !== key) {
+    lists.replaceChildren();
+    for (const device of devices) {
+      if (devices.length > 1) {
+        const name = document.createElement('h3');
+        name.textContent = device.device + ' · ' + device.name;
+        lists.appendChild(name);
       }
-      box.appendChild(table);
+      lists.append(buildPackageList(device, 'source', device.sources),
+        buildPackageList(device, 'destination', device.destinations));
     }
-    names.appendChild(box);
+    lists.dataset.key = key;
   }
+  // The chosen component's selection, as the host last set it.
+  const component = chosenComponent();
+  const set = (state.parameters && state.parameters[component]) || {};
+  const selected = { source: parseInt(set.srcpkg, 10), destination: parseInt(set.destpkg, 10) };
+  for (const button of lists.querySelectorAll('.package')) {
+    const kind = button.dataset.packageSource !== undefined ? 'source' : 'destination';
+    const index = Number(kind === 'source' ? button.dataset.packageSource : button.dataset.packageDestination);
+    button.setAttribute('aria-pressed', String(index === selected[kind]));
+  }
+  $('packages-title').textContent = 'Packages' + (state.components.length > 1 ? ' of component ' + component : '');
 }
 
-// ---- faults, clock, recording -----------------------------------------------
-
-function renderFaults() {
-  const devices = $('fault-devices');
-  const all = [...state.routers, ...state.namesDevices];
-  const key = all.map((d) => d.device).join(',');
-  if (devices.dataset.key !== key) {
-    devices.replaceChildren();
-    for (const device of all) {
-      const label = document.createElement('label');
-      const box = document.createElement('input');
-      box.type = 'checkbox';
-      box.dataset.device = device.device;
-      box.addEventListener('change', () => runStep(`fault ${box.checked ? 'online' : 'offline'} ${device.device}`));
-      label.append(box, ' ' + device.device + ' online');
-      devices.appendChild(label);
-    }
-    devices.dataset.key = key;
-  }
-  for (const device of all) devices.querySelector(`input[data-device="${device.device}"]`).checked = device.online;
-  const f = state.faults;
-  const parts = [];
-  if (f.delay) parts.push('revertives ' + formatTime(f.delay) + ' late');
-  if (f.drop) parts.push(f.drop + '% lost');
-  if (f.duplicate) parts.push(f.duplicate + '% doubled');
-  if (f.offline.length) parts.push('offline: ' + f.offline.join(', '));
-  $('fault-status').textContent = parts.length ? 'faults: ' + parts.join('; ') : 'no faults';
-  $('fault-status').dataset.faults = parts.length ? 'yes' : 'no';
-}
+// ---- clock, recording ---------------------------------------------------------
 
 function renderClock(clock) {
   $('clock-now').textContent = formatTime(clock.now);
@@ -302,10 +292,13 @@ function renderClock(clock) {
 
 function render() {
   renderPanels();
+  renderPackages();
   renderRouters();
   renderFaults();
   renderClock(state.clock);
   $('record').dataset.recording = String(state.recording);
+  // Scripts and screenshots wait for this: the first state is drawn.
+  document.body.dataset.ready = 'true';
 }
 
 // New text is appended as a node of its own (re-setting the whole text
@@ -383,6 +376,8 @@ function wire() {
   for (const button of document.querySelectorAll('.clock-step'))
     button.addEventListener('click', () => post('/api/clock', 'step ' + button.dataset.time));
   $('clock-speed').addEventListener('change', () => post('/api/clock', 'speed ' + $('clock-speed').value));
+  $('param-component').addEventListener('change', () => { if (state) renderPackages(); });
+  new ResizeObserver(fitPanels).observe($('panels-area'));
   // The session records from the start: the button shows the recording
   // so far (and panel_host writes it to the --record file, if one is named).
   $('record').addEventListener('click', async () => {

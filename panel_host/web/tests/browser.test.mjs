@@ -4,9 +4,9 @@
 // sees another's state. These prove the page and its API; the panel's own
 // logic is pinned by the scenario and unit tests.
 //
-//   PANEL_HOST=build/default/bin/panel_host ZELM_SOURCE_DIR=. node --test panel_host/web/tests/
+//   PANEL_HOST=build/default/bin/panel_host ZELM_SOURCE_DIR=. node panel_host/web/tests/run.mjs
 //
-// Exit status 77 (skipped) when playwright-core is not installed
+// run.mjs exits 77 (skipped) when playwright-core is not installed
 // (scripts/install-web-deps installs it).
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
