@@ -13,12 +13,12 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <random>
 #include <string>
 
 #include "app/options.h"
+#include "soak_report.h"
 #include "soak_run.h"
 
 namespace {
@@ -88,29 +88,18 @@ int main(int argc, char** argv)
 
     std::cout << "panel_soak: seed " << settings.seed << ", " << settings.steps << " steps" << std::endl;
     const soak_result result = runSoak(settings);
+    const soak_run_name run{"panel_soak", settings.seed, settings.steps};
 
-    if (!scenarioFile.empty()) {
-        std::ofstream out(scenarioFile, std::ios::trunc);
-        out << "# panel_soak --seed " << settings.seed << " --steps " << settings.steps << "\n";
-        for (const std::string& line : result.scenario)
-            out << line << '\n';
-        if (!out) {
-            std::cerr << "panel_soak: cannot write " << scenarioFile << '\n';
-            return 2;
-        }
+    if (!scenarioFile.empty() && !writeSoakScenario(scenarioFile, run, result)) {
+        std::cerr << "panel_soak: cannot write " << scenarioFile << '\n';
+        return 2;
     }
-
     if (!result.passed) {
-        std::cerr << "panel_soak: FAILED with seed " << settings.seed << ", " << result.failure << "\n"
-                  << "  the last lines run:\n";
-        for (const std::string& line : result.recentLines)
-            std::cerr << "    " << line << '\n';
-        std::cerr << "  replay: panel_soak --seed " << settings.seed << " --steps " << settings.steps << '\n';
+        reportSoakFailure(std::cerr, run, result);
         return result.stepsRun == 0 ? 2 : 1;
     }
-    std::cout << "panel_soak: passed " << result.stepsRun << " steps in " << result.seconds << " s ("
-              << static_cast<long long>(result.stepsRun / (result.seconds > 0 ? result.seconds : 1)) << " steps/s, "
-              << result.hostEvents << " commands), " << result.armings << " armings, " << result.takesChecked
-              << " Take/Undo restorations compared, digest " << std::hex << result.digest << std::dec << '\n';
+    reportSoakPass(std::cout, run, result,
+                   std::to_string(result.armings) + " armings, " + std::to_string(result.takesChecked) +
+                       " Take/Undo restorations compared");
     return 0;
 }

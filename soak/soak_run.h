@@ -15,11 +15,17 @@
 //    of every router is as it was before the Take;
 //  - on destruction every registered router is unregistered ("RU"), a
 //    running take timer is stopped ("ET 1") and "AS" is the last command.
+//
+// The run is spread over files by job: the generator (soak_run.cpp), the
+// checks (panel_soak_checks.cpp), the installation it generates
+// (panel_soak_installation.cpp), on the loop, random source and report
+// that every soak shares (soak_loop, soak_random, soak_report).
 #pragma once
 
 #include <cstdint>
 #include <string>
-#include <vector>
+
+#include "soak_outcome.h"
 
 struct soak_settings {
     std::uint32_t seed = 1;
@@ -32,17 +38,10 @@ struct soak_settings {
     std::string keepInstallation;
 };
 
-struct soak_result {
-    bool passed = true;
-    int stepsRun = 0;                      // scenario lines run (a step may take a few)
-    std::string failure;                   // what went wrong, at which step
-    std::vector<std::string> recentLines;  // the scenario lines just before it
-    std::vector<std::string> scenario;     // every line run, a replayable scenario
-    std::uint64_t digest = 0;              // of every line sent, in order
-    int takesChecked = 0;                  // Take/Undo pairs whose restoration was compared
-    int armings = 0;                       // times "Take" turned enabled
-    std::int64_t hostEvents = 0;           // command lines the component sent
-    double seconds = 0;                    // wall time of the run itself
+// The outcome of a panel soak, with what its checks counted.
+struct soak_result : soak_outcome {
+    int takesChecked = 0;  // Take/Undo pairs whose restoration was compared
+    int armings = 0;       // times "Take" turned enabled
 };
 
 // Runs the soak in a generated installation of its own (QV_ROOT and

@@ -41,14 +41,16 @@ public:
     explicit sample_run(const std::string& protocol) : out_(text_, transcript_style{1, false, false})
     {
         std::string source = ZELM_SOURCE_DIR;
-        const char* bin = std::getenv("ZELM_BIN_DIR");
+        // Copied now: on Windows the _putenv_s below may move the environment.
+        const char* binVariable = std::getenv("ZELM_BIN_DIR");
+        const std::string bin = binVariable == nullptr ? "." : binVariable;
         systemDir_ = source + "/examples/installation/SYS/config/system";
         setEnvironmentVariable("QV_ROOT", source + "/examples/installation");
         setEnvironmentVariable("QV_SYSTEM", "SYS");
         std::string error;
         EXPECT_TRUE(routers_.load(systemDir_, error)) << error;
         runner_settings settings;
-        settings.modulePath = std::string(bin == nullptr ? "." : bin) + "/Tessaly_Q" + moduleSuffix;
+        settings.modulePath = bin + "/Tessaly_Q" + moduleSuffix;
         settings.layoutDir = source + "/panels/components/Tessaly_Q";
         settings.picture = true;
         settings.pictureStyle.unicode = false;
