@@ -269,12 +269,12 @@ int runSession(const host_options& options, const run_mode& mode, const installa
                scenario_runner& runner, router_model& routers, transcript& out, event_loop& loop)
 {
     // --record: every line goes through the session, which keeps it. The
-    // file is written once now, so that a path that cannot be written stops
-    // the run before it starts.
+    // path is tried now, so that one that cannot be written stops the run
+    // before it starts; a recording already there stays until the end.
     session_recorder session(runner, mode.interactive ? "<terminal>" : mode.scenarioName);
     std::string error;
     if (!options.record.empty()) {
-        if (!session.write(options.record, error))
+        if (!session_recorder::canWrite(options.record, error))
             return fail("--record: " + error);
         recordStartingFaults(options, session);
     } else if (!mode.serve && !mode.interactive) {
