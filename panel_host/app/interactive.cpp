@@ -1,34 +1,97 @@
 #include "app/interactive.h"
 
-#include <csignal>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #if defined(ZELM_HAVE_READLINE)
 #  include <cerrno>
+#  include <poll.h>
 #  include <readline/history.h>
 #  include <readline/readline.h>
-#  include <sys/select.h>
+#  include <unistd.h>
+
+#  include <boost/asio/posix/stream_descriptor.hpp>
+#  include <boost/asio/post.hpp>
+#  include <boost/asio/steady_timer.hpp>
 #endif
 
+#include "app/output_watch.h"
+#include "app/run_end.h"
+#include "loop/event_loop.h"
 #include "scenario/scenario_parser.h"
 #include "scenario/session_recorder.h"
 #include "text/transcript.h"
 
 namespace {
 
-volatile std::sig_atomic_t interrupted = 0;
+constexpr const char* mainPrompt = "panel_host> ";
+constexpr const char* blockPrompt = "     ...> ";
 
-extern "C" void onInterrupt(int) { interrupted = 1; }
+// What the prompt does with what it reads, however it reads it.
+class prompt_lines {
+public:
+    prompt_lines(session_recorder& session, transcript& out, run_end& ending)
+        : session_(session), out_(out), ending_(ending)
+    {
+    }
 
-enum class input { line, cancelled, ended };
+    const char* prompt() const { return session_.inBlock() ? blockPrompt : mainPrompt; }
 
-// The terminal seam: line editing and a kept history through readline where
-// it exists; elsewhere (Windows, whose console edits lines itself) plain
-// lines from standard input and no history file.
+    // A whole line typed: "quit" and "exit" end the run, anything else runs.
+    void line(const std::string& text)
+    {
+        const std::size_t first = text.find_first_not_of(" \t");
+        const std::string bare =
+            first == std::string::npos ? std::string() : text.substr(first, text.find_last_not_of(" \t") + 1 - first);
+        if (!session_.inBlock() && (bare == "quit" || bare == "exit")) {
+            ending_.request("quit");
+            return;
+        }
+        report(session_.runLine(text).errors);
+    }
+
+    // Ctrl-C: the line typed is gone, and an open block with it.
+    void cancelled()
+    {
+        std::cout << "^C" << std::endl;
+        if (session_.inBlock()) {
+            session_.dropBlock();
+            std::cout << "(the open block is dropped)" << std::endl;
+        }
+    }
+
+    // Ctrl-D: a block still open is reported as not closed.
+    void ended()
+    {
+        std::cout << '\n';
+        report(session_.finish());
+        ending_.request("the end of input");
+    }
+
+    int badLines() const { return badLines_; }
+
+private:
+    void report(const std::vector<scenario_error>& errors)
+    {
+        for (const auto& error : errors) {
+            out_.failure(error.where(), error.message);
+            ++badLines_;
+        }
+        out_.flush();
+    }
+
+    session_recorder& session_;
+    transcript& out_;
+    run_end& ending_;
+    int badLines_ = 0;
+};
+
 #if defined(ZELM_HAVE_READLINE)
 
 std::string historyFile()
@@ -39,164 +102,342 @@ std::string historyFile()
     return std::string(home) + "/.panel_host_history";
 }
 
-// Readline's callback interface, so that Ctrl-C can end the wait for a
-// line without ending the program: SIGINT is blocked except while waiting
-// for a key, and the handler only raises a flag that the loop sees.
-std::string* lineRead = nullptr;
-bool lineDone = false;
-bool inputEnded = false;
+// Readline's callback interface, driven by the event loop: a key is handed
+// to readline when the terminal has one, and between keys the loop runs
+// the router links. Their reports are delivered while nothing is typed
+// (`idle`); what that prints goes above the line being typed, which is
+// taken off the screen before the first write and drawn again after.
+class readline_prompt {
+public:
+    readline_prompt(prompt_lines& lines, const prompt_hooks& hooks);
+    ~readline_prompt();
+    readline_prompt(const readline_prompt&) = delete;
+    readline_prompt& operator=(const readline_prompt&) = delete;
+
+    // Until the run is to end.
+    void run();
+    // Readline has a whole line (null: the end of input).
+    void lineRead(char* raw);
+
+private:
+    void show();
+    void waitForKeys();
+    void keys();
+    void afterLine();
+    void interrupted();
+    void waitIdle();
+    void idle();
+    void hide();
+    void redraw();
+    void resume();
+    bool readable();
+    template <class Work>
+    void later(Work work);
+
+    prompt_lines& lines_;
+    const prompt_hooks& hooks_;
+    event_loop& loop_;
+    std::string history_;
+    boost::asio::posix::stream_descriptor input_;
+    boost::asio::steady_timer idleTimer_;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    std::string line_;
+    bool lineDone_ = false;
+    bool inputEnded_ = false;
+    bool showing_ = false;  // readline holds the terminal's line: the prompt and what is typed
+    bool hidden_ = false;   // ... taken off the screen while something prints
+    bool busy_ = false;     // a line, or what the routers reported, is being handled
+    bool keysWaiting_ = false;
+    bool interruptWaiting_ = false;
+};
+
+readline_prompt* reading = nullptr;
 
 extern "C" void onLine(char* raw)
 {
-    if (raw == nullptr) {
-        inputEnded = true;
-    } else {
-        *lineRead = raw;
+    if (reading != nullptr)
+        reading->lineRead(raw);
+    else
         std::free(raw);
-        lineDone = true;
-    }
-    rl_callback_handler_remove();
 }
 
-class terminal {
-public:
-    terminal() : history_(historyFile())
-    {
-        // Readline's own handlers would end the program on Ctrl-C.
-        rl_catch_signals = 0;
-        using_history();
-        if (!history_.empty())
-            read_history(history_.c_str());
-        struct sigaction action = {};
-        action.sa_handler = onInterrupt;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &previous_);
-        sigemptyset(&blocked_);
-        sigaddset(&blocked_, SIGINT);
-        sigprocmask(SIG_BLOCK, &blocked_, &unblocked_);
-        sigdelset(&unblocked_, SIGINT);
-    }
-    ~terminal()
-    {
-        if (!history_.empty()) {
-            stifle_history(1000);
-            write_history(history_.c_str());
-        }
-        sigprocmask(SIG_UNBLOCK, &blocked_, nullptr);
-        sigaction(SIGINT, &previous_, nullptr);
-    }
-    terminal(const terminal&) = delete;
-    terminal& operator=(const terminal&) = delete;
+// How often the routers' reports are looked for while nothing is typed.
+constexpr std::chrono::milliseconds idleInterval(50);
 
-    input read(const char* prompt, std::string& line)
-    {
-        interrupted = 0;
-        lineRead = &line;
-        lineDone = false;
-        inputEnded = false;
-        rl_callback_handler_install(prompt, onLine);
-        const int fd = fileno(rl_instream != nullptr ? rl_instream : stdin);
-        while (!lineDone && !inputEnded) {
-            fd_set ready;
-            FD_ZERO(&ready);
-            FD_SET(fd, &ready);
-            // Ctrl-C is let through only here, where nothing else runs.
-            int found = pselect(fd + 1, &ready, nullptr, nullptr, nullptr, &unblocked_);
-            if (found < 0 && errno == EINTR && interrupted != 0) {
-                rl_free_line_state();
-                rl_callback_sigcleanup();
-                rl_cleanup_after_signal();
-                rl_callback_handler_remove();
-                std::cout << "^C" << std::endl;
-                return input::cancelled;
-            }
-            if (found < 0 && errno != EINTR) {
-                rl_callback_handler_remove();
-                return input::ended;
-            }
-            if (found > 0)
-                rl_callback_read_char();
-        }
-        if (lineDone && line.find_first_not_of(" \t") != std::string::npos)
-            add_history(line.c_str());
-        return lineDone ? input::line : input::ended;
-    }
+readline_prompt::readline_prompt(prompt_lines& lines, const prompt_hooks& hooks)
+    : lines_(lines), hooks_(hooks), loop_(*hooks.loop), history_(historyFile()), input_(loop_.context()),
+      idleTimer_(loop_.context())
+{
+    // Signals are run_end's: readline's own handlers would end the program
+    // on Ctrl-C.
+    rl_catch_signals = 0;
+    using_history();
+    if (!history_.empty())
+        read_history(history_.c_str());
+    // A copy of the terminal's descriptor: the loop's watch closes it.
+    const int terminal = ::dup(fileno(rl_instream != nullptr ? rl_instream : stdin));
+    if (terminal < 0)
+        throw std::system_error(errno, std::generic_category(), "cannot watch the terminal");
+    input_.assign(terminal);
+    reading = this;
+    hooks_.ending->takeInterrupts([this] { interrupted(); });
+    auto beforeWrite = [this] {
+        if (showing_ && !hidden_)
+            hide();
+    };
+    if (hooks_.output != nullptr)
+        hooks_.output->beforeWrite(beforeWrite);
+    if (hooks_.errors != nullptr)
+        hooks_.errors->beforeWrite(beforeWrite);
+}
 
-private:
-    std::string history_;
-    struct sigaction previous_ = {};
-    sigset_t blocked_ = {};
-    sigset_t unblocked_ = {};
-};
+readline_prompt::~readline_prompt()
+{
+    if (hooks_.output != nullptr)
+        hooks_.output->beforeWrite(nullptr);
+    if (hooks_.errors != nullptr)
+        hooks_.errors->beforeWrite(nullptr);
+    hooks_.ending->takeInterrupts(nullptr);
+    reading = nullptr;
+    if (!history_.empty()) {
+        stifle_history(1000);
+        write_history(history_.c_str());
+    }
+}
+
+void readline_prompt::run()
+{
+    show();
+    waitForKeys();
+    if (hooks_.idle)
+        waitIdle();
+    loop_.run();
+    if (showing_) {
+        // Ended by a signal while a line was being typed: the terminal gets
+        // its settings back and the summary a line of its own.
+        rl_callback_handler_remove();
+        showing_ = false;
+        if (!hidden_)
+            std::cout << std::endl;
+    }
+    boost::system::error_code ignored;
+    input_.cancel(ignored);
+    idleTimer_.cancel();
+}
+
+template <class Work>
+void readline_prompt::later(Work work)
+{
+    std::weak_ptr<bool> alive = alive_;
+    boost::asio::post(loop_.context(), [alive, work] {
+        if (!alive.expired())
+            work();
+    });
+}
+
+void readline_prompt::lineRead(char* raw)
+{
+    if (raw == nullptr) {
+        inputEnded_ = true;
+    } else {
+        line_ = raw;
+        std::free(raw);
+        lineDone_ = true;
+    }
+    rl_callback_handler_remove();
+    showing_ = false;
+}
+
+void readline_prompt::show()
+{
+    rl_callback_handler_install(lines_.prompt(), onLine);
+    showing_ = true;
+    hidden_ = false;
+}
+
+bool readline_prompt::readable()
+{
+    pollfd terminal = {input_.native_handle(), POLLIN, 0};
+    return ::poll(&terminal, 1, 0) > 0 && (terminal.revents & (POLLIN | POLLHUP | POLLERR)) != 0;
+}
+
+// Keys already waiting are read at once: the loop is told of keys as they
+// arrive, not of keys left over from the last look.
+void readline_prompt::waitForKeys()
+{
+    if (readable()) {
+        later([this] { keys(); });
+        return;
+    }
+    input_.async_wait(boost::asio::posix::descriptor_base::wait_read, [this](const boost::system::error_code& error) {
+        if (!error)
+            keys();
+    });
+}
+
+void readline_prompt::keys()
+{
+    // Within a wait of a line's step, or of the routers' reports, the keys
+    // wait for it to end.
+    if (busy_ || loop_.nested()) {
+        keysWaiting_ = true;
+        return;
+    }
+    if (hidden_)
+        redraw();
+    do
+        rl_callback_read_char();
+    while (showing_ && !lineDone_ && !inputEnded_ && readable());
+    if (inputEnded_) {
+        inputEnded_ = false;
+        lines_.ended();
+        return;
+    }
+    if (lineDone_) {
+        lineDone_ = false;
+        afterLine();
+    }
+    if (loop_.closing())
+        return;
+    if (!showing_)
+        show();
+    waitForKeys();
+}
+
+void readline_prompt::afterLine()
+{
+    if (line_.find_first_not_of(" \t") != std::string::npos)
+        add_history(line_.c_str());
+    busy_ = true;
+    lines_.line(line_);
+    busy_ = false;
+    if (interruptWaiting_) {
+        // Ctrl-C while the line ran: the next line starts afresh.
+        interruptWaiting_ = false;
+        lines_.cancelled();
+    }
+    keysWaiting_ = false;
+}
+
+void readline_prompt::interrupted()
+{
+    if (busy_ || !showing_) {
+        interruptWaiting_ = true;
+        return;
+    }
+    rl_free_line_state();
+    rl_callback_sigcleanup();
+    rl_cleanup_after_signal();
+    rl_callback_handler_remove();
+    showing_ = false;
+    hidden_ = false;
+    lines_.cancelled();
+    if (!loop_.closing())
+        show();
+}
+
+void readline_prompt::waitIdle()
+{
+    idleTimer_.expires_after(idleInterval);
+    idleTimer_.async_wait([this](const boost::system::error_code& error) {
+        if (!error)
+            idle();
+    });
+}
+
+void readline_prompt::idle()
+{
+    if (!busy_ && showing_ && !loop_.nested() && !loop_.closing()) {
+        busy_ = true;
+        hooks_.idle();
+        busy_ = false;
+        if (hidden_)
+            redraw();
+        resume();
+    }
+    if (!loop_.closing())
+        waitIdle();
+}
+
+// What came while the prompt was busy.
+void readline_prompt::resume()
+{
+    if (interruptWaiting_) {
+        interruptWaiting_ = false;
+        interrupted();
+    }
+    if (keysWaiting_) {
+        keysWaiting_ = false;
+        later([this] { keys(); });
+    }
+}
+
+void readline_prompt::hide()
+{
+    rl_clear_visible_line();
+    std::fflush(rl_outstream);
+    hidden_ = true;
+    // Printed by a link's handler: drawn again once that handler is done.
+    if (!busy_)
+        later([this] {
+            if (hidden_ && showing_ && !busy_)
+                redraw();
+        });
+}
+
+void readline_prompt::redraw()
+{
+    std::cout.flush();
+    std::cerr.flush();
+    rl_on_new_line();
+    rl_redisplay();
+    hidden_ = false;
+}
 
 #else
 
-class terminal {
-public:
-    terminal() { previous_ = std::signal(SIGINT, onInterrupt); }
-    ~terminal() { std::signal(SIGINT, previous_); }
-    terminal(const terminal&) = delete;
-    terminal& operator=(const terminal&) = delete;
-
-    input read(const char* prompt, std::string& line)
-    {
-        interrupted = 0;
-        std::cout << prompt << std::flush;
-        if (std::getline(std::cin, line))
-            return interrupted != 0 ? input::cancelled : input::line;
-        if (interrupted != 0) {
-            // The console ends the read on Ctrl-C; the input goes on.
+// Windows: the console edits lines itself; Ctrl-C ends the read and is
+// seen through run_end.
+void readPlainLines(prompt_lines& lines, const prompt_hooks& hooks)
+{
+    bool interrupted = false;
+    hooks.ending->takeInterrupts([&interrupted] { interrupted = true; });
+    while (!hooks.ending->requested()) {
+        std::cout << lines.prompt() << std::flush;
+        std::string text;
+        const bool got = static_cast<bool>(std::getline(std::cin, text));
+        hooks.ending->check();
+        if (interrupted) {
+            interrupted = false;
             std::cin.clear();
-            std::signal(SIGINT, onInterrupt);
-            std::cout << "^C" << std::endl;
-            return input::cancelled;
+            lines.cancelled();
+            continue;
         }
-        return input::ended;
+        if (hooks.ending->requested())
+            break;
+        if (!got) {
+            lines.ended();
+            break;
+        }
+        lines.line(text);
     }
-
-private:
-    void (*previous_)(int) = SIG_DFL;
-};
+    hooks.ending->takeInterrupts(nullptr);
+}
 
 #endif
 
 }  // namespace
 
-int runInteractive(session_recorder& session, transcript& out)
+int runInteractive(session_recorder& session, transcript& out, const prompt_hooks& hooks)
 {
-    terminal console;
     std::cout << "panel_host: type scenario lines; \"create\" loads the component, \"help\" lists the lines,\n"
                  "\"quit\" ends. Ctrl-C drops the line being typed.\n";
-    int badLines = 0;
-    const auto report = [&](const std::vector<scenario_error>& errors) {
-        for (const auto& error : errors) {
-            out.failure(error.where(), error.message);
-            ++badLines;
-        }
-        out.flush();
-    };
-    for (;;) {
-        std::string line;
-        input got = console.read(session.inBlock() ? "     ...> " : "panel_host> ", line);
-        if (got == input::cancelled) {
-            if (session.inBlock()) {
-                session.dropBlock();
-                std::cout << "(the open block is dropped)" << std::endl;
-            }
-            continue;
-        }
-        if (got == input::ended) {
-            std::cout << '\n';
-            // Ctrl-D inside a block: the block is reported as not closed.
-            report(session.finish());
-            break;
-        }
-        const std::size_t first = line.find_first_not_of(" \t");
-        const std::string bare =
-            first == std::string::npos ? std::string() : line.substr(first, line.find_last_not_of(" \t") + 1 - first);
-        if (!session.inBlock() && (bare == "quit" || bare == "exit"))
-            break;
-        report(session.runLine(line).errors);
-    }
-    return badLines;
+    prompt_lines lines(session, out, *hooks.ending);
+#if defined(ZELM_HAVE_READLINE)
+    readline_prompt prompt(lines, hooks);
+    prompt.run();
+#else
+    readPlainLines(lines, hooks);
+#endif
+    return lines.badLines();
 }
