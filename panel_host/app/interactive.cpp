@@ -283,6 +283,12 @@ void readline_prompt::keys()
         keysWaiting_ = true;
         return;
     }
+    // The loop's watch may report keys already read: readline would then
+    // wait for the next one, and nothing else would run meanwhile.
+    if (!readable()) {
+        waitForKeys();
+        return;
+    }
     if (hidden_)
         redraw();
     do

@@ -162,7 +162,8 @@ def serve_mode(signal_number, name):
 
 def scenario_waiting(second_signal):
     """A scenario whose router never answers: the signal comes while a step
-    waits for the router; a second Ctrl-C cuts the wait's grace."""
+    waits for the router; a second Ctrl-C cuts the wait's grace. The time
+    it took."""
     router = silent_router()
     scenario = os.path.join(work, "waits.scn")
     with open(scenario, "w") as f:
@@ -181,13 +182,12 @@ def scenario_waiting(second_signal):
     took = ended(process, since, what)
     router.close()
     if took is None:
-        return
+        return None
     err = read(err)
     check(process.returncode == 1, "%s: exit status %d, not 1\n%s" % (what, process.returncode, err))
     check("the run was ended (SIGINT) before this line" in err, what + ": no failure for the lines left:\n" + err)
-    if second_signal:
-        check(took < 0.1 + 0.35, "%s: %.2f s; the second Ctrl-C did not end the wait at once" % (what, took))
     recording_is_whole(record, what)
+    return took
 
 
 def long_scenario():
@@ -201,7 +201,7 @@ def long_scenario():
         failures.append("long scenario: never ran")
     since = time.monotonic()
     process.send_signal(signal.SIGTERM)
-    if ended(process, since, "long scenario, SIGTERM") is None:
+    if ended(process, since, "long scenario without links, SIGTERM") is None:
         return
     err = read(err)
     check(process.returncode == 1, "long scenario: exit status %d, not 1\n%s" % (process.returncode, err))
@@ -218,7 +218,7 @@ def closed_output():
     os.read(process.stdout.fileno(), 200)
     process.stdout.close()
     since = time.monotonic()
-    if ended(process, since, "closed output") is None:
+    if ended(process, since, "closed output, without links") is None:
         return
     err = read(err)
     check(process.returncode == 1, "closed output: exit status %d, not 1 (-13 is SIGPIPE)\n%s"
@@ -259,7 +259,8 @@ def prompt(signal_number, name):
     else:
         os.kill(pid, signal.SIGKILL)
         os.waitpid(pid, 0)
-        failures.append("prompt %s: still running" % name)
+        failures.append("prompt %s: still running; the terminal showed:\n%s"
+                        % (name, output.decode(errors="replace")[-2000:]))
         return
     took = time.monotonic() - since
     figures.append("prompt, %s: %.0f ms" % (name, took * 1000))
@@ -273,14 +274,19 @@ def prompt(signal_number, name):
 
 for number, name in ((signal.SIGINT, "SIGINT"), (signal.SIGTERM, "SIGTERM"), (signal.SIGHUP, "SIGHUP")):
     serve_mode(number, name)
-scenario_waiting(False)
-scenario_waiting(True)
+once = scenario_waiting(False)
+twice = scenario_waiting(True)
+# The first Ctrl-C lets the wait go on for its grace (half a second); the
+# second, 0.1 s later, ends it.
+if once is not None and twice is not None:
+    check(twice < once - 0.2, "the second Ctrl-C did not end the wait at once: %.2f s, %.2f s with one"
+          % (twice, once))
 long_scenario()
 closed_output()
 prompt(signal.SIGTERM, "SIGTERM")
 prompt(signal.SIGHUP, "SIGHUP")
 
-print("signal to exit, with a router link open:")
+print("signal (or closed output) to exit:")
 for figure in figures:
     print("  " + figure)
 if failures:
