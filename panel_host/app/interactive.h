@@ -14,9 +14,9 @@
 // key whenever the terminal has one, and in between the loop runs the
 // router links. What a router reports while the operator is idle (another
 // controller's route, a name changed) is delivered and printed at once,
-// above the line being typed, which is then drawn again as it was.
-// (Windows, without readline, reads whole lines and shows reports with the
-// next line.)
+// above the line being typed, which is then drawn again as it was
+// (readline_prompt.h; what a line does is prompt_lines.h). Windows,
+// without readline, reads whole lines and shows reports with the next line.
 #pragma once
 
 #include <functional>
