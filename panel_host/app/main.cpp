@@ -1,6 +1,8 @@
 // panel_host: runs a panel module against a simulated host and facility,
 // from a scenario file, from standard input, by hand at a prompt, or in the
 // browser.
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -17,13 +19,16 @@
 
 #include "app/interactive.h"
 #include "app/options.h"
+#include "app/output_watch.h"
 #include "app/router_wiring.h"
+#include "app/run_end.h"
 #include "facility/installation_check.h"
 #include "facility/installation_paths.h"
 #include "facility/router_model.h"
 #include "loop/event_loop.h"
 #include "scenario/scenario_parser.h"
 #include "scenario/scenario_runner.h"
+#include "scenario/scenario_words.h"
 #include "scenario/session_recorder.h"
 #include "text/file_text.h"
 #include "text/terminal_text.h"
@@ -40,6 +45,16 @@ struct run_mode {
     bool interactive = false;  // typed at the prompt
     std::string scenarioName;  // in messages: the file, "<stdin>"
     std::string scenarioText;  // the file's (or standard input's) lines, read whole
+};
+
+// What a run needs besides the facility: the loop and what ends the run on
+// it, the watches on the standard streams, the links to real routers.
+struct run_parts {
+    event_loop& loop;
+    run_end& ending;
+    output_watch& output;
+    output_watch& errors;
+    router_links& links;
 };
 
 void setVariable(const char* name, const std::string& value)
@@ -263,31 +278,71 @@ int summarize(transcript& out, const scenario_runner& runner, const host_options
     return failed ? 1 : 0;
 }
 
+// A scenario's lines one by one, until its end, a failure that stops the
+// run, or the end of the run (a signal, a closed output): the line it
+// stopped before is then a failure, so that a run cut short never passes.
+void runScenario(session_recorder& session, const run_mode& mode, run_end& ending, transcript& out)
+{
+    const std::string_view text = mode.scenarioText;
+    std::size_t at = 0;
+    std::string_view line;
+    int number = 0;
+    bool goOn = true;
+    while (goOn && nextLine(text, at, line)) {
+        ++number;
+        ending.check();
+        if (ending.requested()) {
+            out.failure(mode.scenarioName + ":" + std::to_string(number),
+                        "the run was ended (" + ending.why() + ") before this line");
+            out.flush();
+            break;
+        }
+        goOn = session.runLine(line).keepGoing;
+    }
+    session.finish();
+}
+
+prompt_hooks promptHooks(run_parts& parts, scenario_runner& runner)
+{
+    prompt_hooks hooks;
+    hooks.loop = &parts.loop;
+    hooks.ending = &parts.ending;
+    hooks.output = &parts.output;
+    hooks.errors = &parts.errors;
+    if (parts.links.size() > 0)
+        hooks.idle = [&links = parts.links, &runner] { deliverReports(links, runner); };
+    return hooks;
+}
+
 // The facility is set up and the component's module open: the session
-// runs, from the page, the prompt or the scenario text. The exit status.
+// runs, from the page, the prompt or the scenario text, until it ends
+// (app/run_end.h). The exit status.
 int runSession(const host_options& options, const run_mode& mode, const installation_paths& paths,
-               scenario_runner& runner, router_model& routers, transcript& out, event_loop& loop)
+               scenario_runner& runner, router_model& routers, transcript& out, run_parts& parts)
 {
     // --record: every line goes through the session, which keeps it. The
-    // file is written once now, so that a path that cannot be written stops
-    // the run before it starts.
+    // path is tried now, so that one that cannot be written stops the run
+    // before it starts; a recording already there stays until the end.
     session_recorder session(runner, mode.interactive ? "<terminal>" : mode.scenarioName);
     std::string error;
     if (!options.record.empty()) {
-        if (!session.write(options.record, error))
+        if (!session_recorder::canWrite(options.record, error))
             return fail("--record: " + error);
         recordStartingFaults(options, session);
     } else if (!mode.serve && !mode.interactive) {
         session.stop();  // a scenario file is kept by nobody: its lines need not be
     }
     if (mode.serve) {
-        if (serve(options, paths, runner, routers, out, session, loop) != 0)
+        if (serve(options, paths, runner, routers, out, session, parts.loop) != 0)
             return 2;
     } else if (mode.interactive) {
-        runInteractive(session, out);
+        runInteractive(session, out, promptHooks(parts, runner));
     } else {
-        session.runText(mode.scenarioText);
+        runScenario(session, mode, parts.ending, out);
     }
+    // The links close: nothing of the loop runs from here on, so nothing a
+    // router says can change the state being written.
+    parts.loop.close(std::chrono::milliseconds(0));
     // The final state is taken before the components are deleted.
     bool recordWritten = options.record.empty() || session.write(options.record, error);
     runner.finish();
@@ -317,6 +372,10 @@ int runHost(int argc, char** argv)
     transcript out(std::cout, styleFor(options));
     // The loop outlives the runner, whose host owns the router links on it.
     event_loop loop;
+    // From here on signals, "quit" and a closed output end the run in order.
+    run_end ending(loop);
+    output_watch output(std::cout, [&ending] { ending.outputClosed(); });
+    output_watch errors(std::cerr, nullptr);
     scenario_runner runner(settingsFor(options, mode, out.style()), routers, out);
     std::string error;
     if (!runner.openModule(error))
@@ -329,13 +388,18 @@ int runHost(int argc, char** argv)
         return fail(error);
     printHeader(out, options, paths, routers);
     connectLinks(out, links);
-    return runSession(options, mode, paths, runner, routers, out, loop);
+    run_parts parts{loop, ending, output, errors, links};
+    return runSession(options, mode, paths, runner, routers, out, parts);
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
+#if !defined(_WIN32)
+    // A closed output makes writes fail, from the start; it never kills.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     // The event loop and the router links report a broken socket layer by
     // throwing; nothing else is expected to.
     try {

@@ -21,3 +21,11 @@ class scenario_runner;
 // naming the file or the option, for a bad choice.
 bool wireRouterLinks(router_links& links, router_model& routers, scenario_runner& runner,
                      const std::vector<std::string>& overrides, std::string& error);
+
+// The links settle and hand the names they report changed to the runner,
+// as "rename" would: before every step.
+void handOverNames(router_links& links, scenario_runner& runner);
+// What the routers reported while no step ran (another controller's route,
+// a name), delivered to the components now: the prompt, while the
+// operator is idle.
+void deliverReports(router_links& links, scenario_runner& runner);

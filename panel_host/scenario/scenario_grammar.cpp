@@ -4,6 +4,7 @@
 #include <memory>
 #include <utility>
 
+#include "text/file_faults.h"
 #include "text/terminal_text.h"
 
 namespace {
@@ -91,8 +92,14 @@ bool readRoute(line_reader& r, scenario_step& step)
 bool readRename(line_reader& r, scenario_step& step)
 {
     step.kind = step_kind::rename;
-    return r.number(1, "device", step.a) && r.number(2, "database", step.b) && r.number(3, "index", step.c) &&
-           r.text(4, "name", step.text) && r.atMost(5);
+    if (!r.number(1, "device", step.a) || !r.number(2, "database", step.b) || !r.nonNegative(3, "index", step.c))
+        return false;
+    // Names databases end where the device files' do: a larger index would
+    // make every state the views build larger and slower, for no panel.
+    if (step.c > simulatorSizeLimit)
+        return r.fail("name index " + std::to_string(step.c) + " is beyond the simulator's limit of " +
+                      std::to_string(simulatorSizeLimit));
+    return r.text(4, "name", step.text) && r.atMost(5);
 }
 
 bool readWait(line_reader& r, scenario_step& step)

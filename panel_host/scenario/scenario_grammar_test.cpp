@@ -136,6 +136,22 @@ TEST(ScenarioGrammar, AFamilysMessagesListItsSubWordsFromTheTable)
               "unknown expectation \"bogus\" (sent, answer, property, text, enabled, disabled, crosspoint, timer)");
 }
 
+// A names database ends at the simulator's limit on every path a line
+// takes: typed, posted by the page, or scheduled.
+TEST(ScenarioGrammar, ANameIndexBeyondTheLimitIsABadLine)
+{
+    parsed_scenario edge = parseScenario("rename 31 0 65536 x\nafter 1s rename 31 0 65536 x\n", "t.scn");
+    EXPECT_TRUE(edge.errors.empty());
+    EXPECT_EQ(edge.steps.size(), 2u);
+    const std::string beyond = "name index 65537 is beyond the simulator's limit of 65536"
+                               " (usage: rename DEVICE DATABASE INDEX NAME)";
+    EXPECT_EQ(errorOf("rename 31 0 65537 x"), beyond);
+    EXPECT_EQ(errorOf("after 1s rename 31 0 65537 x"), beyond);
+    EXPECT_EQ(errorOf("B: rename 31 0 999999 x"),
+              "name index 999999 is beyond the simulator's limit of 65536 (usage: rename DEVICE DATABASE INDEX NAME)");
+    EXPECT_EQ(errorOf("rename 31 0 -1 x"), "index must not be negative (usage: rename DEVICE DATABASE INDEX NAME)");
+}
+
 TEST(ScenarioGrammar, WhatTheTableDoesNotReadIsAnUnknownLine)
 {
     // The prompt's own words, a verb and its sub-word quoted into one word,

@@ -1,8 +1,8 @@
 #include "scenario/session_recorder.h"
 
-#include <fstream>
 #include <utility>
 
+#include "scenario/recording_file.h"
 #include "scenario/scenario_runner.h"
 
 namespace {
@@ -212,16 +212,7 @@ std::string session_recorder::scenarioText() const
 
 bool session_recorder::write(const std::string& path, std::string& error) const
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) {
-        error = "cannot write the recording to " + path;
-        return false;
-    }
-    out << scenarioText();
-    out.flush();
-    if (!out) {
-        error = "cannot write the recording to " + path;
-        return false;
-    }
-    return true;
+    return replaceFile(path, scenarioText(), error);
 }
+
+bool session_recorder::canWrite(const std::string& path, std::string& error) { return canReplaceFile(path, error); }

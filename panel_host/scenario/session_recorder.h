@@ -77,8 +77,13 @@ public:
     // The recording as scenario text: the lines so far, then the final
     // expectations from the facility's state now.
     std::string scenarioText() const;
-    // Writes scenarioText() to `path`. False, with `error`, when it cannot.
+    // Writes scenarioText() to `path`, whole or not at all
+    // (scenario/recording_file.h). False, with `error`, when it cannot; a
+    // recording already there is then left as it was, and `error` says so.
     bool write(const std::string& path, std::string& error) const;
+    // Whether write() could write to `path`, asked before a run starts
+    // without touching a recording already there. False, with `error`.
+    static bool canWrite(const std::string& path, std::string& error);
 
 private:
     void keep(const std::vector<std::string>& lines);

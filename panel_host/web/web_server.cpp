@@ -29,7 +29,7 @@ web_server::web_server(const web_settings& settings, scenario_runner& runner, ro
     : settings_(settings), out_(out), loop_(loop), adapter_(runner, routers, out, session),
       feed_(adapter_, out, loadStyles(settings.stylesFile, out)), ticker_(loop, adapter_, feed_),
       routes_(settings, loop, adapter_, feed_, ticker_), listener_(loop.context(), *this),
-      signals_(loop.context(), SIGINT, SIGTERM)
+      closing_(loop, [this] { stop(); })
 {
 }
 
@@ -57,10 +57,6 @@ int web_server::serve(plain_text_sink& page)
 {
     out_.block("panel_host: the browser view is at http://" + rules_.host() + "/  (Ctrl-C ends)");
     feed_.start(page);
-    signals_.async_wait([this](boost::system::error_code ec, int) {
-        if (!ec)
-            stop();
-    });
     listener_.start();
     ticker_.start();
     loop_.run();
@@ -72,10 +68,8 @@ int web_server::serve(plain_text_sink& page)
 
 void web_server::stop()
 {
-    boost::system::error_code ignored;
     listener_.stop();
     ticker_.stop();
-    signals_.cancel(ignored);
 }
 
 bool web_server::allowed(const request& req) const

@@ -11,8 +11,7 @@
 #include <optional>
 #include <string>
 
-#include <boost/asio/signal_set.hpp>
-
+#include "loop/event_loop.h"
 #include "web/clock_ticker.h"
 #include "web/live_feed.h"
 #include "web/runner_adapter.h"
@@ -36,8 +35,8 @@ public:
     // Runs the scenario file, or creates the component; false, with `error`,
     // when that cannot run.
     bool begin(std::string& error);
-    // Serves until stop(), SIGINT or SIGTERM; `page` is the transcript's
-    // copy for the pages. Returns 0.
+    // Serves until stop() or until the loop closes at the end of the run;
+    // `page` is the transcript's copy for the pages. Returns 0.
     int serve(plain_text_sink& page);
     void stop();
 
@@ -57,7 +56,7 @@ private:
     web_routes routes_;
     host_rules rules_;
     listener listener_;
-    boost::asio::signal_set signals_;
+    event_loop::on_close closing_;  // the run ends: stop accepting
 };
 
 }  // namespace web
