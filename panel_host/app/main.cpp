@@ -244,6 +244,9 @@ int serve(const host_options& options, const installation_paths& paths, scenario
     web.record = options.record;
     web.imageFolders = {options.layouts, paths.root, paths.systemRoot};
     web.stylesFile = paths.styles;
+    web.tokenFile = options.tokenFile;
+    web.allowHosts = options.allowHosts;
+    web.remoteRules = options.serveAsRemote;
     return serveWebView(web, runner, routers, out, session, loop) != 0 ? 2 : 0;
 #else
     (void)options, (void)paths, (void)runner, (void)routers, (void)out, (void)session, (void)loop;

@@ -135,6 +135,18 @@ void addServeOptions(CLI::App& app, host_options& options)
     app.add_option("--serve", options.serve,
                    "Serve the browser view at [ADDRESS:]PORT (address 127.0.0.1 unless given): the panel drawn "
                    "from its layout, the facility, the transcript; the scenario file, if any, runs first.");
+    app.add_option("--token-file", options.tokenFile,
+                   "With --serve: the access key is the first line of this file (made, readable by its owner "
+                   "alone, when missing), so that it survives a restart; asked for even on loopback. Beyond "
+                   "loopback a new key is made at every start without it.");
+    app.add_option("--allow-host", options.allowHosts,
+                   "With --serve: also answer requests whose Host names NAME (a host name or address, without "
+                   "the port), as when the view is reached through a name; repeat it for several.")
+        ->expected(1)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+        ->allow_extra_args(false);
+    // The tests reach the rules of a server beyond loopback on 127.0.0.1.
+    app.add_flag("--serve-as-remote", options.serveAsRemote)->group("");
     app.add_option("--record", options.record,
                    "Write the session to this file as a scenario: every line run, waits for the virtual time "
                    "between, then expectations of the final state (with --serve: also when the page's Record "
@@ -181,6 +193,15 @@ int parseOptions(int argc, char** argv, host_options& options)
             std::cerr << "panel_host: " << path.first << ": an empty path names nothing\n";
             return 2;
         }
+    for (const char* option : {"--token-file", "--allow-host", "--serve-as-remote"})
+        if (app.count(option) > 0 && options.serve.empty()) {
+            std::cerr << "panel_host: " << option << " is an option of the browser view: give --serve too\n";
+            return 2;
+        }
+    if (app.count("--token-file") > 0 && options.tokenFile.empty()) {
+        std::cerr << "panel_host: --token-file: an empty path names nothing\n";
+        return 2;
+    }
     return -1;
 }
 

@@ -29,9 +29,12 @@ struct host_options {
     int duplicate = 0;
     std::uint32_t seed = 1;
     std::vector<int> offline;
-    std::string serve;                 // [ADDRESS:]PORT of the browser view; empty: none
-    std::string record;                // write the session to this scenario file
-    std::vector<std::string> routers;  // "31=swp08:127.0.0.1:9000": a device reached over a protocol
+    std::string serve;                    // [ADDRESS:]PORT of the browser view; empty: none
+    std::string tokenFile;                // --token-file: the browser view's access key, even on loopback
+    std::vector<std::string> allowHosts;  // --allow-host: names the browser view answers to
+    bool serveAsRemote = false;           // test-only: loopback served with the rules of another address
+    std::string record;                   // write the session to this scenario file
+    std::vector<std::string> routers;     // "31=swp08:127.0.0.1:9000": a device reached over a protocol
 };
 
 // Reads the command line. Returns -1 to go on, or the exit status when the

@@ -81,6 +81,10 @@ TEST(Options, BadOptionsEndWithStatusTwo)
         {"--layouts", "", "demo.scn"},
         // One device per --offline: the scenario is not taken for one.
         {"--offline", "31", "32", "demo.scn"},
+        // The browser view's options without the browser view.
+        {"--token-file", "key"},
+        {"--allow-host", "studio-pc"},
+        {"--serve", "0", "--token-file", ""},
     };
     for (const auto& args : bad) {
         host_options options;
@@ -92,6 +96,20 @@ TEST(Options, BadOptionsEndWithStatusTwo)
     ASSERT_EQ(parse({"--offline", "31,32", "demo.scn"}, listed), -1);
     EXPECT_EQ(listed.offline, (std::vector<int>{31, 32}));
     EXPECT_EQ(listed.scenario, "demo.scn");
+}
+
+TEST(Options, ReadsTheBrowserViewsAccessOptions)
+{
+    host_options options;
+    ASSERT_EQ(parse({"--serve", "0.0.0.0:8080", "--token-file", "key", "--allow-host", "studio-pc", "--allow-host",
+                     "10.0.0.7", "demo.scn"},
+                    options),
+              -1);
+    EXPECT_EQ(options.serve, "0.0.0.0:8080");
+    EXPECT_EQ(options.tokenFile, "key");
+    EXPECT_EQ(options.allowHosts, (std::vector<std::string>{"studio-pc", "10.0.0.7"}));
+    EXPECT_FALSE(options.serveAsRemote);
+    EXPECT_EQ(options.scenario, "demo.scn");
 }
 
 TEST(Options, RelativePathsAreTakenFromTheCurrentFolder)

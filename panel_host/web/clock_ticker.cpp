@@ -60,8 +60,10 @@ void clock_ticker::follow(std::chrono::steady_clock::time_point now)
         auto whole = static_cast<std::int64_t>(carry_);
         carry_ -= static_cast<double>(whole);
         adapter_.passTime(whole);
-        feed_.publish(false);
     }
+    // Paused or not, what was printed (a router's notes) goes to the pages
+    // now, rather than piling up until the clock runs again.
+    feed_.publish(false);
     if (now - lastClockReport_ >= clockReportEvery) {
         lastClockReport_ = now;
         feed_.publishClock();

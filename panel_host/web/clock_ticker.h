@@ -1,7 +1,8 @@
 // clock_ticker: while the browser view serves, the virtual clock follows
-// wall time (at the speed the page set, unless paused), what that makes
-// the panel print goes to the pages, and the pages hear the clock now and
-// then.
+// wall time (at the speed the page set, unless paused), what was printed
+// meanwhile (what the clock made the panel print, what a router reported)
+// goes to the pages every tick, paused or not, and the pages hear the
+// clock now and then.
 //
 // Thread: the event loop's.
 #pragma once

@@ -8,24 +8,15 @@
 
 namespace {
 
-// Names held in one database of a device: probed upwards from 0 until all
-// that the device holds are found (names may sit past the device's size).
 void writeNames(json::writer& out, const device_model& device)
 {
     out.key("names").beginObject();
-    constexpr int databases = 10;
-    constexpr int probeLimit = 100000;
-    for (int database = 0; database < databases; ++database) {
-        int count = device.namesIn(database);
-        if (count == 0)
+    for (int database = 0; database < nameDatabases; ++database) {
+        if (device.namesIn(database) == 0)
             continue;
         out.key(std::to_string(database)).beginObject();
-        int found = 0;
-        for (int index = 0; index < probeLimit && found < count; ++index)
-            if (auto name = device.name(database, index)) {
-                out.key(std::to_string(index)).value(*name);
-                ++found;
-            }
+        forEachName(device, database,
+                    [&out](int index, const std::string& name) { out.key(std::to_string(index)).value(name); });
         out.endObject();
     }
     out.endObject();
@@ -63,6 +54,20 @@ void writeRouter(json::writer& out, const device_model& device)
 }
 
 }  // namespace
+
+// Names may sit past the device's size, so the indices are probed upwards
+// from 0 until all that the device holds are found.
+void forEachName(const device_model& device, int database,
+                 const std::function<void(int index, const std::string& name)>& visit)
+{
+    int count = device.namesIn(database);
+    int found = 0;
+    for (int index = 0; index < nameProbeLimit && found < count; ++index)
+        if (auto name = device.name(database, index)) {
+            visit(index, *name);
+            ++found;
+        }
+}
 
 void writeFaults(json::writer& out, const facility_faults& faults, const router_model& routers)
 {

@@ -4,11 +4,28 @@
 // object into `out`.
 #pragma once
 
+#include <functional>
+#include <string>
+
+#include "text/file_faults.h"
+
 namespace json {
 class writer;
 }
+class device_model;
 class router_model;
 struct facility_faults;
+
+// The names databases the page shows (0 sources, 1 destinations, ...),
+// and how far up the indices are looked for names: the simulator's bound,
+// which every way in (scenario lines, the page, the routers' reports)
+// keeps to, so a name past it is never shown.
+constexpr int nameDatabases = 10;
+constexpr int nameProbeLimit = simulatorSizeLimit + 1;
+
+// Every name of one database of `device`, by rising index.
+void forEachName(const device_model& device, int database,
+                 const std::function<void(int index, const std::string& name)>& visit);
 
 // "faults": {"delay", "drop", "duplicate", "offline": [device, ...]}.
 void writeFaults(json::writer& out, const facility_faults& faults, const router_model& routers);

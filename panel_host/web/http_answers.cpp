@@ -4,7 +4,8 @@
 
 namespace web {
 
-response makeResponse(const request& req, http::status status, const std::string& type, std::string body)
+response makeResponse(const request& req, http::status status, const std::string& type,
+                      std::shared_ptr<const std::string> body)
 {
     response res{status, req.version()};
     res.set(http::field::server, "panel_host");
@@ -15,6 +16,11 @@ response makeResponse(const request& req, http::status status, const std::string
     res.body() = std::move(body);
     res.prepare_payload();
     return res;
+}
+
+response makeResponse(const request& req, http::status status, const std::string& type, std::string body)
+{
+    return makeResponse(req, status, type, std::make_shared<const std::string>(std::move(body)));
 }
 
 response jsonError(const request& req, http::status status, const std::string& message)

@@ -67,7 +67,7 @@ std::vector<const route*> route_table::routesAt(const std::string& path) const
     return best;
 }
 
-response route_table::answer(const request& req) const
+reply route_table::answer(const request& req) const
 {
     std::string path = pathOf(req);
     const area_rule& area = areaOf(path);
@@ -83,7 +83,7 @@ response route_table::answer(const request& req) const
     if (chosen->entersPanel && panelBusy_())
         return error(req, area, http::status::service_unavailable,
                      "the panel is busy with an event (waiting for a router); try again");
-    if (std::optional<response> res = chosen->handle(req, path))
+    if (std::optional<reply> res = chosen->handle(req, path))
         return std::move(*res);
     return error(req, area, http::status::not_found, area.notFound + path);
 }

@@ -21,7 +21,7 @@ namespace web {
 
 // Answers a request for `path` (the target without its query); none when
 // nothing is there, which the table answers as its area's 404.
-using route_handler = std::function<std::optional<response>(const request& req, const std::string& path)>;
+using route_handler = std::function<std::optional<reply>(const request& req, const std::string& path)>;
 
 struct route {
     http::verb method;
@@ -45,7 +45,7 @@ public:
     void area(std::string prefix, bool json, std::string notFound);
     void add(route entry);
 
-    response answer(const request& req) const;
+    reply answer(const request& req) const;
     // An error for the request in the words of its path's area.
     response refuse(const request& req, http::status status, const std::string& message) const;
 

@@ -209,26 +209,62 @@ void runner_adapter::passTime(std::int64_t milliseconds)
         runner_.passTime(milliseconds);
 }
 
+state_part runner_adapter::clockPart(bool withNow) const
+{
+    json::writer clock;
+    writeClock(clock, withNow ? now() : 0, clock_, runner_.clock().timerIntervals());
+    return {"clock", clock.take()};
+}
+
+std::vector<state_part> runner_adapter::parts(bool withNow) const
+{
+    std::vector<state_part> parts;
+    auto add = [&parts](const char* key, json::writer& out) { parts.push_back({key, out.take()}); };
+    parts.push_back(clockPart(withNow));
+    json::writer faults;
+    writeFaults(faults, runner_.host().faults(), routers_);
+    add("faults", faults);
+    std::vector<component_view> components = runner_.components();
+    json::writer list;
+    writeComponents(list, components);
+    add("components", list);
+    json::writer parameters;
+    writeParameters(parameters, components);
+    add("parameters", parameters);
+    json::writer panels;
+    writePanels(panels, components);
+    add("panels", panels);
+    json::writer packages;
+    writePackages(packages, routers_);
+    add("packages", packages);
+    json::writer press;
+    writeLastPress(press, runner_.lastPress());
+    add("lastPress", press);
+    json::writer answer;
+    answer.key("lastAnswer");
+    if (runner_.lastAnswer())
+        answer.value(*runner_.lastAnswer());
+    else
+        answer.null();
+    add("lastAnswer", answer);
+    json::writer recording;
+    recording.key("recording").value(session_.recording());
+    add("recording", recording);
+    return parts;
+}
+
 std::string runner_adapter::stateJson(const std::string& stylesJson) const
 {
     json::writer out;
     out.beginObject();
-    writeClock(out, now(), clock_, runner_.clock().timerIntervals());
-    writeFaults(out, runner_.host().faults(), routers_);
-    std::vector<component_view> components = runner_.components();
-    writeComponents(out, components);
-    writeParameters(out, components);
-    writePanels(out, components);
-    writeRouters(out, routers_);
-    writeNamesDevices(out, routers_);
-    writePackages(out, routers_);
-    writeLastPress(out, runner_.lastPress());
-    out.key("lastAnswer");
-    if (runner_.lastAnswer())
-        out.value(*runner_.lastAnswer());
-    else
-        out.null();
-    out.key("recording").value(session_.recording());
+    for (const auto& part : parts(true)) {
+        out.raw(part.member);
+        // The facility's devices follow the panels.
+        if (part.key == "panels") {
+            writeRouters(out, routers_);
+            writeNamesDevices(out, routers_);
+        }
+    }
     out.key("styles").raw(stylesJson);
     out.endObject();
     return out.take();

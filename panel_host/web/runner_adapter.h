@@ -26,6 +26,12 @@ struct step_outcome {
     std::optional<std::string> answer;  // the component's answer, for a parameter step
 };
 
+// One key of the state object with its value, as JSON: "\"faults\":{...}".
+struct state_part {
+    std::string key;
+    std::string member;
+};
+
 struct wall_clock_settings {
     bool running = true;  // virtual time follows wall time
     double speed = 1.0;   // virtual milliseconds per wall millisecond
@@ -55,6 +61,14 @@ public:
     // host last set on each, the panels' controls, routers with crosspoints and
     // names, names devices and their packages, clock, faults, recording.
     std::string stateJson(const std::string& stylesJson) const;
+    // The state's parts but the routers, the names devices and the styles,
+    // in the state's order: what is compared whole to tell a change.
+    // `withNow`: the clock's time, which moves all the time, is left out
+    // without it.
+    std::vector<state_part> parts(bool withNow) const;
+    // The first of them.
+    state_part clockPart(bool withNow) const;
+    const router_model& routers() const { return routers_; }
 
     // The session: its recording holds every line run since panel_host
     // started, so it replays from a fresh panel_host.

@@ -2,9 +2,6 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "loop/event_loop.h"
@@ -17,8 +14,6 @@
 #include "web/runner_adapter.h"
 #include "web/web_files.h"
 #include "web/web_view.h"
-
-namespace fs = std::filesystem;
 
 namespace web {
 
@@ -132,7 +127,7 @@ response web_routes::record(const request& req)
     return makeResponse(req, http::status::ok, "application/json", out.take());
 }
 
-response web_routes::image(const request& req, const std::string& path)
+reply web_routes::image(const request& req, const std::string& path)
 {
     std::string name;
     if (!percentDecode(path.substr(std::string("/images/").size()), name))
@@ -142,14 +137,24 @@ response web_routes::image(const request& req, const std::string& path)
     std::string file = findImage(settings_.imageFolders, name, refused, why);
     if (file.empty())
         return plainError(req, refused ? http::status::bad_request : http::status::not_found, why);
-    std::error_code failure;
-    if (fs::file_size(file, failure) > maxImageBytes || failure)
+    // Sent a piece at a time as it is read: a client that reads slowly
+    // holds a small buffer, not the image.
+    boost::beast::error_code opened;
+    http::file_body::value_type body;
+    body.open(file.c_str(), boost::beast::file_mode::scan, opened);
+    if (opened)
+        return plainError(req, http::status::not_found, "no image " + name);
+    if (body.size() > maxImageBytes)
         return plainError(req, http::status::payload_too_large, "image too large to serve");
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream whole;
-    whole << in.rdbuf();
-    std::string data = whole.str();
-    return makeResponse(req, http::status::ok, contentType(file), std::move(data));
+    file_response res{http::status::ok, req.version()};
+    res.set(http::field::server, "panel_host");
+    res.set(http::field::content_type, contentType(file));
+    res.set(http::field::cache_control, "no-store");
+    res.set("X-Content-Type-Options", "nosniff");
+    res.keep_alive(req.keep_alive());
+    res.body() = std::move(body);
+    res.prepare_payload();
+    return res;
 }
 
 std::optional<response> web_routes::page(const request& req, const std::string& path)

@@ -1,8 +1,8 @@
 // web_routes: what the browser view serves, as one table. The API (under
 // /api/, answering in JSON): the state, a scenario step, the clock and the
 // recording; the page (plain text): its own files and the images its
-// layouts name. The live stream's path is named here too, though the
-// transport opens it.
+// layouts name, each sent from its file as it is read. The live stream's
+// path is named here too, though the transport opens it.
 //
 // Thread: the event loop's.
 #pragma once
@@ -36,7 +36,7 @@ private:
     response step(const request& req, const std::string& text);
     response clock(const request& req);
     response record(const request& req);
-    response image(const request& req, const std::string& path);
+    reply image(const request& req, const std::string& path);
     std::optional<response> page(const request& req, const std::string& path);
 
     const web_settings& settings_;

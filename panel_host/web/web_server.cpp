@@ -3,7 +3,10 @@
 #include <vector>
 
 #include "loop/event_loop.h"
+#include "text/terminal_text.h"
 #include "text/transcript.h"
+#include "web/access_token.h"
+#include "web/page_transcript.h"
 #include "web/web_files.h"
 #include "web/web_view.h"
 
@@ -28,8 +31,8 @@ web_server::web_server(const web_settings& settings, scenario_runner& runner, ro
                        session_recorder& session, event_loop& loop)
     : settings_(settings), out_(out), loop_(loop), adapter_(runner, routers, out, session),
       feed_(adapter_, out, loadStyles(settings.stylesFile, out)), ticker_(loop, adapter_, feed_),
-      routes_(settings, loop, adapter_, feed_, ticker_), listener_(loop.context(), *this),
-      closing_(loop, [this] { stop(); })
+      routes_(settings, loop, adapter_, feed_, ticker_), gate_(loop.context(), out),
+      listener_(loop.context(), *this, settings.maxConnections), closing_(loop, [this] { stop(); })
 {
 }
 
@@ -37,7 +40,33 @@ bool web_server::listen(const std::string& address, unsigned short port, std::st
 {
     if (!listener_.listen(address, port, error))
         return false;
-    rules_.listeningOn(address, listener_.port());
+    host_rules& rules = gate_.rules();
+    rules.listeningOn(address, listener_.port());
+    for (const auto& name : settings_.allowHosts) {
+        if (!checkAllowedHost(name, error))
+            return false;
+        rules.allow(name);
+    }
+    if (settings_.remoteRules)
+        rules.treatAsRemote();
+    return setUpKey(error);
+}
+
+// Beyond loopback every request needs the key; --token-file asks for it
+// on loopback too, and keeps it across restarts.
+bool web_server::setUpKey(std::string& error)
+{
+    if (!gate_.rules().remote() && settings_.tokenFile.empty())
+        return true;
+    std::string token;
+    bool made = false;
+    if (settings_.tokenFile.empty() ? !makeToken(token, error)
+                                    : !tokenFromFile(settings_.tokenFile, token, made, error))
+        return false;
+    if (made)
+        out_.block("panel_host: a new access key is in " + terminalSafe(settings_.tokenFile) +
+                   " (readable by its owner alone)");
+    gate_.requireToken(token);
     return true;
 }
 
@@ -53,9 +82,13 @@ bool web_server::begin(std::string& error)
     return created.accepted;
 }
 
-int web_server::serve(plain_text_sink& page)
+int web_server::serve(page_transcript& page)
 {
-    out_.block("panel_host: the browser view is at http://" + rules_.host() + "/  (Ctrl-C ends)");
+    std::string where = "panel_host: the browser view is at " + url() + "  (Ctrl-C ends)";
+    for (const auto& host : gate_.rules().hosts())
+        if (host != gate_.rules().host())
+            where += "\n            also at " + gate_.url(host);
+    out_.block(where);
     feed_.start(page);
     listener_.start();
     ticker_.start();
@@ -70,31 +103,32 @@ void web_server::stop()
 {
     listener_.stop();
     ticker_.stop();
+    gate_.stop();
 }
 
-bool web_server::allowed(const request& req) const
+reply web_server::answer(const request& req, const connection_info& from)
 {
-    auto origin = req.find(http::field::origin);
-    return rules_.allows(std::string(req[http::field::host]),
-                         origin == req.end() ? std::nullopt : std::optional<std::string>(origin->value()));
-}
-
-response web_server::answer(const request& req)
-{
-    if (!allowed(req))
-        return routes_.table().refuse(req, http::status::forbidden, "request from another site refused");
+    if (std::optional<response> refusal = gate_.check(req, from, routes_.table()))
+        return std::move(*refusal);
     return routes_.table().answer(req);
 }
 
-std::optional<response> web_server::refuseLive(const request& req)
+std::optional<response> web_server::refuseLive(const request& req, const connection_info& from)
 {
+    if (std::optional<response> refusal = gate_.check(req, from, routes_.table()))
+        return refusal;
     if (req.target() != web_routes::livePath)
         return plainError(req, http::status::not_found, std::string("the live stream is at ") + web_routes::livePath);
-    if (!allowed(req))
-        return plainError(req, http::status::forbidden, "request from another site refused");
     return std::nullopt;
 }
 
 void web_server::joined(const std::shared_ptr<live_page>& page) { feed_.join(page); }
+
+void web_server::heard(const std::shared_ptr<live_page>& page, const std::string& message)
+{
+    feed_.heard(page, message);
+}
+
+void web_server::note(const std::string& text) { out_.block(text); }
 
 }  // namespace web

@@ -1,204 +1,13 @@
 // The server itself, on 127.0.0.1 with the sample installation and the real
-// module: every route's methods, the table's 404 and 405 in the words of
-// each area, the Host and Origin rules and the request limits, and a page's
-// live stream (history and state on joining, a step's transcript after).
-// The client runs on a thread of its own, every request bounded in time;
-// the server is stopped when the client is done, or by a watchdog.
-#include <gtest/gtest.h>
-
-#include <chrono>
-#include <functional>
-#include <optional>
-#include <string>
-#include <thread>
-#include <vector>
-
-#include <boost/asio/ip/tcp.hpp>
-#include <boost/asio/post.hpp>
-#include <boost/asio/steady_timer.hpp>
-#include <boost/beast/core.hpp>
-#include <boost/beast/http.hpp>
-#include <boost/beast/websocket.hpp>
-
-#include "loop/event_loop.h"
-#include "scenario/session_recorder.h"
-#include "text/transcript.h"
-#include "web/web_server.h"
-#include "web/web_test_facility.h"
-#include "web/web_view.h"
+// module (web_test_client.h): every route's methods, the table's 404 and
+// 405 in the words of each area, the Host and Origin rules and the request
+// limits, and a page's live stream (history and state on joining, a step's
+// transcript and what it changed after).
+#include "web/web_test_client.h"
 
 namespace {
 
-namespace net = boost::asio;
-namespace beast = boost::beast;
-namespace http = beast::http;
-namespace websocket = beast::websocket;
-using tcp = net::ip::tcp;
-
-// One request or one live message may take this long; the whole serving
-// ends after `serveLimit` whatever the client does.
-constexpr std::chrono::seconds askTime{5};
-constexpr std::chrono::seconds serveLimit{60};
-
-struct reply {
-    int status = 0;
-    std::string type;
-    std::string body;
-    std::string error;  // the client's own failure: no answer came
-};
-
-web::request makeRequest(http::verb method, const std::string& target, unsigned short port,
-                         const std::string& body = "")
-{
-    web::request req{method, target, 11};
-    req.set(http::field::host, "127.0.0.1:" + std::to_string(port));
-    req.body() = body;
-    req.prepare_payload();
-    return req;
-}
-
-// Sends one request on a connection of its own and reads the answer.
-reply ask(unsigned short port, const web::request& req)
-{
-    net::io_context io;
-    beast::tcp_stream stream(io);
-    beast::flat_buffer buffer;
-    http::response<http::string_body> res;
-    reply got;
-    got.error = "no answer in time";
-    stream.expires_after(askTime);
-    stream.async_connect(tcp::endpoint(net::ip::make_address("127.0.0.1"), port), [&](beast::error_code ec) {
-        if (ec) {
-            got.error = "connect: " + ec.message();
-            return;
-        }
-        http::async_write(stream, req, [&](beast::error_code written, std::size_t) {
-            if (written) {
-                got.error = "write: " + written.message();
-                return;
-            }
-            http::async_read(stream, buffer, res, [&](beast::error_code read, std::size_t) {
-                got.error = read ? "read: " + read.message() : "";
-                got.status = res.result_int();
-                got.type = std::string(res[http::field::content_type]);
-                got.body = res.body();
-            });
-        });
-    });
-    io.run_for(askTime + std::chrono::seconds(1));
-    return got;
-}
-
-// One page's live stream, as the page's script opens and reads it.
-class live_client {
-public:
-    live_client() : ws_(io_) {}
-
-    // The handshake's answer: 101 when the stream opened.
-    int open(unsigned short port, const std::string& target)
-    {
-        websocket::response_type res;
-        beast::get_lowest_layer(ws_).expires_after(askTime);
-        beast::get_lowest_layer(ws_).async_connect(
-            tcp::endpoint(net::ip::make_address("127.0.0.1"), port), [&](beast::error_code ec) {
-                if (!ec)
-                    ws_.async_handshake(res, "127.0.0.1:" + std::to_string(port), target, [](beast::error_code) {});
-            });
-        run();
-        return res.result_int();
-    }
-
-    // The next message, or an empty text when none came in time.
-    std::string next()
-    {
-        std::string message;
-        beast::flat_buffer buffer;
-        beast::get_lowest_layer(ws_).expires_never();
-        ws_.async_read(buffer, [&](beast::error_code ec, std::size_t) {
-            if (!ec)
-                message = beast::buffers_to_string(buffer.data());
-        });
-        run();
-        return message;
-    }
-
-    // The next message that is not the clock's (which comes every 250 ms).
-    std::string nextButClock()
-    {
-        for (int i = 0; i < 100; ++i) {
-            std::string message = next();
-            if (message.rfind("{\"type\":\"clock\"", 0) != 0)
-                return message;
-        }
-        return {};
-    }
-
-    // The first transcript message that holds `text`; what the panel's
-    // timers print may come before it.
-    std::string transcriptWith(const std::string& text)
-    {
-        for (int i = 0; i < 100; ++i) {
-            std::string message = next();
-            if (message.empty() ||
-                (message.rfind("{\"type\":\"transcript\"", 0) == 0 && message.find(text) != std::string::npos))
-                return message;
-        }
-        return {};
-    }
-
-private:
-    void run()
-    {
-        io_.restart();
-        io_.run_for(askTime);
-    }
-    net::io_context io_;
-    websocket::stream<beast::tcp_stream> ws_;
-};
-
-class Server : public web_test_facility {
-protected:
-    // Serves on this thread while `client` runs on another with the port;
-    // the server stops when the client returns, or after serveLimit.
-    void serveWhile(const std::function<void(unsigned short port)>& client)
-    {
-        auto runner = start();
-        session_recorder session(*runner, "<terminal>");
-        plain_text_sink page;
-        out.addSink(page);
-        struct detach {
-            transcript& from;
-            plain_text_sink& page;
-            ~detach() { from.removeSink(page); }
-        } detached{out, page};
-        web_settings web;
-        web.serve = "127.0.0.1:0";
-        web.imageFolders = {settings.layoutDir};
-        event_loop loop;
-        web::web_server server(web, *runner, routers, out, session, loop);
-        std::string error;
-        ASSERT_TRUE(server.listen("127.0.0.1", 0, error)) << error;
-        ASSERT_TRUE(server.begin(error)) << error;
-        bool timedOut = false;
-        net::steady_timer watchdog(loop.context(), serveLimit);
-        watchdog.async_wait([&](beast::error_code ec) {
-            timedOut = !ec;
-            if (timedOut)
-                server.stop();
-        });
-        std::thread clientThread([&, port = server.port()] {
-            client(port);
-            net::post(loop.context(), [&] {
-                watchdog.cancel();
-                server.stop();
-            });
-        });
-        EXPECT_EQ(server.serve(page), 0);
-        clientThread.join();
-        EXPECT_FALSE(timedOut);
-        runner->finish();
-    }
-};
+using namespace web_test;
 
 TEST_F(Server, EveryRouteTakesItsMethodAndTheTableAnswersTheRest)
 {
@@ -278,6 +87,8 @@ TEST_F(Server, ForeignHostsAndOriginsAndOversizedRequestsAreRefused)
             {"/api/state", "Origin", "http://other.example", 403, "request from another site refused"},
             {"/api/state", "Origin", "http://" + self, 200, "\"components\""},
             {"/api/state", "Host", "localhost:" + std::to_string(port), 200, "\"components\""},
+            {"/api/state", "Host", "localhost:1", 403, "request from another site refused"},
+            {"/api/state", "Host", "[::1]:" + std::to_string(port + 1), 403, "request from another site refused"},
             {"/api/state", "X-Filler", std::string(9000, 'x'), 431, "request header larger than 8192 bytes"},
         };
         for (const auto& r : rows) {
@@ -297,13 +108,22 @@ TEST_F(Server, ForeignHostsAndOriginsAndOversizedRequestsAreRefused)
     EXPECT_NE(replies.back().body.find("request body larger than 16384 bytes"), std::string::npos);
 }
 
+// The number after "version": in a live message; 0 when there is none.
+unsigned long versionOf(const std::string& message)
+{
+    auto at = message.find("\"version\":");
+    return at == std::string::npos ? 0 : std::stoul(message.substr(at + 10));
+}
+
 // A page joins with the history and the whole state, then hears a step's
-// transcript and the state after it; the stream opens at /api/live only.
-TEST_F(Server, APageJoinsWithTheHistoryAndHearsEachStep)
+// transcript and what it changed: a delta with the crosspoint routed, not
+// the whole facility again. Asked, it gets the whole state once more. The
+// stream opens at /api/live only.
+TEST_F(Server, APageJoinsWithTheHistoryAndHearsWhatEachStepChanged)
 {
     int elsewhere = 0;
     int opened = 0;
-    std::string hello, firstState, stepped, after;
+    std::string hello, firstState, stepped, delta, again;
     reply posted;
     serveWhile([&](unsigned short port) {
         elsewhere = live_client().open(port, "/api/elsewhere");
@@ -311,19 +131,27 @@ TEST_F(Server, APageJoinsWithTheHistoryAndHearsEachStep)
         opened = page.open(port, "/api/live");
         hello = page.nextButClock();
         firstState = page.nextButClock();
-        posted = ask(port, makeRequest(http::verb::post, "/api/step", port, "say heard on the stream"));
-        stepped = page.transcriptWith("heard on the stream");
-        after = page.nextButClock();
+        posted = ask(port, makeRequest(http::verb::post, "/api/step", port, "route 31 9 30"));
+        stepped = page.transcriptWith("another controller routes on 31");
+        delta = page.nextWith("delta", "\"routers\"");
+        page.say("state");
+        again = page.nextWith("state", "");
     });
     EXPECT_EQ(elsewhere, 404);
     EXPECT_EQ(opened, 101);
     EXPECT_EQ(hello.rfind("{\"type\":\"transcript\",\"reset\":true,\"text\":", 0), 0u) << hello;
     EXPECT_NE(hello.find("the browser view is at http://127.0.0.1:"), std::string::npos) << hello;
-    EXPECT_EQ(firstState.rfind("{\"type\":\"state\",\"state\":{\"clock\":", 0), 0u) << firstState;
+    EXPECT_EQ(firstState.rfind("{\"type\":\"state\",\"version\":", 0), 0u) << firstState;
+    EXPECT_NE(firstState.find(",\"state\":{\"clock\":"), std::string::npos) << firstState;
     EXPECT_EQ(posted.status, 200) << posted.body;
     EXPECT_EQ(stepped.rfind("{\"type\":\"transcript\",\"text\":", 0), 0u) << stepped;
-    EXPECT_NE(stepped.find("heard on the stream"), std::string::npos) << stepped;
-    EXPECT_EQ(after.rfind("{\"type\":\"state\",", 0), 0u) << after;
+    EXPECT_EQ(delta, "{\"type\":\"delta\",\"version\":" + std::to_string(versionOf(firstState) + 1) +
+                         ",\"delta\":{\"routers\":[{\"device\":31,\"crosspoints\":{\"30\":9}}]}}");
+    EXPECT_EQ(again.rfind("{\"type\":\"state\",\"version\":" + std::to_string(versionOf(firstState) + 1) +
+                              ",\"state\":{\"clock\":",
+                          0),
+              0u)
+        << again.substr(0, 200);
 }
 
 }  // namespace

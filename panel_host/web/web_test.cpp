@@ -5,6 +5,7 @@
 // sockets in web_server_test.cpp, the page in a browser (tests/).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -134,33 +135,52 @@ TEST(Json, QuotesControlCharactersAndBadUtf8)
     EXPECT_EQ(out.text(), "{\"a\":[1,\"x\",null],\"b\":true}");
 }
 
-// Which Host and Origin headers the server answers, listening on loopback
-// (its own names only) and on every address (any name; a page of another
-// site is still refused by its Origin).
-TEST(HostRules, LoopbackAnswersItsOwnNamesAndEveryAddressChecksTheOrigin)
+// Which Host and Origin headers the server answers: on loopback a loopback
+// name with the port listened on; on another address that address, the
+// address of ours a connection reached when listening on every address,
+// or a name given with --allow-host, with the port. A page of another site
+// is refused by its Origin everywhere.
+TEST(HostRules, AHostMustNameThisServerWithItsPort)
 {
     struct row {
         const char* listening;
         const char* host;
         const char* origin;  // null: no Origin header
+        const char* local;   // the address of ours the connection reached
         bool allowed;
     };
     const row rows[] = {
-        {"127.0.0.1", "127.0.0.1:8080", nullptr, true},
-        {"127.0.0.1", "localhost:8080", nullptr, true},
-        {"127.0.0.1", "[::1]:8080", nullptr, true},
-        {"127.0.0.1", "localhost:9999", nullptr, true},  // any port: a loopback name is trusted as such
-        {"127.0.0.1", "127.0.0.1:8080", "http://127.0.0.1:8080", true},
-        {"127.0.0.1", "rebound.example:8080", nullptr, false},
-        {"127.0.0.1", "", nullptr, false},
-        {"127.0.0.1", "127.0.0.1:8080", "http://other.example", false},
-        {"127.0.0.1", "127.0.0.1:8080", "", false},
-        {"127.0.0.1", "127.0.0.1:8080", "https://127.0.0.1:8080", false},
-        {"::1", "[::1]:8080", nullptr, true},
-        {"::0001", "[::1]:8080", nullptr, true},
-        {"0.0.0.0", "studio-pc:8080", nullptr, true},
-        {"0.0.0.0", "studio-pc:8080", "http://studio-pc:8080", true},
-        {"0.0.0.0", "studio-pc:8080", "http://other.example", false},
+        {"127.0.0.1", "127.0.0.1:8080", nullptr, "127.0.0.1", true},
+        {"127.0.0.1", "localhost:8080", nullptr, "127.0.0.1", true},
+        {"127.0.0.1", "LocalHost:8080", nullptr, "127.0.0.1", true},
+        {"127.0.0.1", "[::1]:8080", nullptr, "127.0.0.1", true},
+        {"127.0.0.1", "localhost:9999", nullptr, "127.0.0.1", false},  // another port: another server
+        {"127.0.0.1", "localhost:1", nullptr, "127.0.0.1", false},
+        {"127.0.0.1", "localhost", nullptr, "127.0.0.1", false},  // port 80 only
+        {"127.0.0.1", "127.0.0.1:08080", nullptr, "127.0.0.1", false},
+        {"127.0.0.1", "127.0.0.1:8080", "http://127.0.0.1:8080", "127.0.0.1", true},
+        {"127.0.0.1", "rebound.example:8080", nullptr, "127.0.0.1", false},
+        {"127.0.0.1", "", nullptr, "127.0.0.1", false},
+        {"127.0.0.1", "[::1", nullptr, "127.0.0.1", false},
+        {"127.0.0.1", "127.0.0.1:8080", "http://other.example", "127.0.0.1", false},
+        {"127.0.0.1", "127.0.0.1:8080", "", "127.0.0.1", false},
+        {"127.0.0.1", "127.0.0.1:8080", "https://127.0.0.1:8080", "127.0.0.1", false},
+        {"::1", "[::1]:8080", nullptr, "::1", true},
+        {"::0001", "[::1]:8080", nullptr, "::1", true},
+        // Beyond loopback: the address, never a name that merely resolves here.
+        {"192.168.1.5", "192.168.1.5:8080", nullptr, "192.168.1.5", true},
+        {"192.168.1.5", "192.168.1.5:8081", nullptr, "192.168.1.5", false},
+        {"192.168.1.5", "studio-pc:8080", nullptr, "192.168.1.5", false},
+        {"192.168.1.5", "rebound.example:8080", "http://rebound.example:8080", "192.168.1.5", false},
+        {"192.168.1.5", "localhost:8080", nullptr, "192.168.1.5", false},
+        {"0.0.0.0", "10.0.0.7:8080", nullptr, "10.0.0.7", true},  // the address reached
+        {"0.0.0.0", "10.0.0.8:8080", nullptr, "10.0.0.7", false},
+        {"0.0.0.0", "localhost:8080", nullptr, "127.0.0.1", true},  // from this machine
+        {"0.0.0.0", "127.0.0.1:8080", nullptr, "127.0.0.1", true},
+        {"0.0.0.0", "localhost:8080", nullptr, "10.0.0.7", false},
+        {"0.0.0.0", "studio-pc:8080", nullptr, "10.0.0.7", false},
+        {"0.0.0.0", "studio-pc:8080", "http://studio-pc:8080", "10.0.0.7", false},
+        {"::", "[fd00::7]:8080", nullptr, "fd00::7", true},
     };
     for (const auto& r : rows) {
         web::host_rules rules;
@@ -168,12 +188,45 @@ TEST(HostRules, LoopbackAnswersItsOwnNamesAndEveryAddressChecksTheOrigin)
         std::optional<std::string> origin;
         if (r.origin != nullptr)
             origin = r.origin;
-        EXPECT_EQ(rules.allows(r.host, origin), r.allowed)
-            << r.listening << " Host " << r.host << " Origin " << (r.origin == nullptr ? "none" : r.origin);
+        EXPECT_EQ(rules.allows(r.host, origin, r.local), r.allowed)
+            << r.listening << " Host " << r.host << " Origin " << (r.origin == nullptr ? "none" : r.origin) << ": "
+            << rules.refusal(r.host, origin, r.local);
     }
     web::host_rules v6;
     v6.listeningOn("::0001", 81);
     EXPECT_EQ(v6.host(), "[::1]:81");
+}
+
+// --allow-host names the server answers beyond loopback, and the loopback
+// rules a test switches on for 127.0.0.1.
+TEST(HostRules, AllowedNamesAndTheRulesOfAnotherAddress)
+{
+    web::host_rules rules;
+    rules.listeningOn("0.0.0.0", 8080);
+    rules.allow("Studio-PC.example");
+    rules.allow("::1");
+    EXPECT_TRUE(rules.remote());
+    EXPECT_TRUE(rules.allows("studio-pc.example:8080", std::string("http://studio-pc.example:8080"), "10.0.0.7"));
+    EXPECT_FALSE(rules.allows("studio-pc.example:8081", std::nullopt, "10.0.0.7"));
+    EXPECT_FALSE(rules.allows("evil.studio-pc.example:8080", std::nullopt, "10.0.0.7"));
+    EXPECT_TRUE(rules.allows("[::1]:8080", std::nullopt, "10.0.0.7"));
+    std::vector<std::string> hosts = rules.hosts();
+    EXPECT_NE(std::find(hosts.begin(), hosts.end(), "127.0.0.1:8080"), hosts.end());
+    EXPECT_NE(std::find(hosts.begin(), hosts.end(), "studio-pc.example:8080"), hosts.end());
+
+    web::host_rules forced;
+    forced.listeningOn("127.0.0.1", 8080);
+    EXPECT_FALSE(forced.remote());
+    forced.treatAsRemote();
+    EXPECT_TRUE(forced.remote());
+    EXPECT_TRUE(forced.allows("127.0.0.1:8080", std::nullopt, "127.0.0.1"));
+    EXPECT_FALSE(forced.allows("rebound.example:8080", std::nullopt, "127.0.0.1"));
+
+    std::string error;
+    for (const char* good : {"studio-pc", "studio.example.org", "10.0.0.7", "::1"})
+        EXPECT_TRUE(web::checkAllowedHost(good, error)) << good;
+    for (const char* bad : {"", "studio-pc:8080", "http://studio-pc", "-x", "a b", "[::1]"})
+        EXPECT_FALSE(web::checkAllowedHost(bad, error)) << bad;
 }
 
 // What the page gets for bytes that are not UTF-8: one U+FFFD for each

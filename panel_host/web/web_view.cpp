@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "text/transcript.h"
+#include "web/page_transcript.h"
 #include "web/web_server.h"
 
 int serveWebView(const web_settings& settings, scenario_runner& runner, router_model& routers, transcript& out,
@@ -15,12 +16,12 @@ int serveWebView(const web_settings& settings, scenario_runner& runner, router_m
         return 2;
     }
     // The page's copy of the transcript: what the server and the scenario
-    // print from now on.
-    plain_text_sink page;
+    // print from now on, bounded in bytes between two publishings.
+    web::page_transcript page;
     out.addSink(page);
     struct detach {
         transcript& from;
-        plain_text_sink& page;
+        web::page_transcript& page;
         ~detach() { from.removeSink(page); }
     } detached{out, page};
     web::web_server server(settings, runner, routers, out, session, loop);

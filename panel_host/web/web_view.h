@@ -7,6 +7,7 @@
 // Only this folder sees Boost.Beast; the rest of panel_host sees this.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,10 @@ struct web_settings {
     std::string record;                     // the file the page's record button writes; empty: none
     std::vector<std::string> imageFolders;  // where /images/NAME is looked for, in order
     std::string stylesFile;                 // the installation's state-sheet styles
+    std::string tokenFile;                  // --token-file: the access key, needed even on loopback
+    std::vector<std::string> allowHosts;    // --allow-host: names the Host header may give
+    bool remoteRules = false;               // test-only: loopback served as if it were another address
+    std::size_t maxConnections = 256;       // connections at once; more are answered 503
 };
 
 // "8080", "127.0.0.1:8080", "0.0.0.0:8080", "[::1]:8080"; port 0 lets the
@@ -30,9 +35,11 @@ struct web_settings {
 bool parseServeAddress(const std::string& text, std::string& address, unsigned short& port, std::string& error);
 
 // Serves until SIGINT or SIGTERM. Runs the scenario file of `settings`
-// first (or creates the component when there is none), prints the URL, and
-// returns 0 when served, 2 when the address is bad or cannot be listened on
-// or the scenario cannot run (with the message printed). Every line runs
+// first (or creates the component when there is none), prints the URL
+// (with the access key beyond loopback or with a token file), and returns
+// 0 when served, 2 when the address is bad or cannot be listened on, the
+// access key cannot be had or the scenario cannot run (with the message
+// printed). Every line runs
 // through `session`, whose recording the page's record button shows and
 // writes to the --record file; the caller writes it once more at the end.
 int serveWebView(const web_settings& settings, scenario_runner& runner, router_model& routers, transcript& out,

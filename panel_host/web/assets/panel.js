@@ -14,6 +14,7 @@ const commonParameters = ['srcpkg', 'destpkg', 'matrixobject', 'uselevels', 'ins
 const maxTranscript = 400000;
 
 let state = null;
+let version = 0;  // the state's version: each delta goes from one to the next
 const $ = (id) => document.getElementById(id);
 
 // A word of a scenario line: quoted when it holds blanks, quotes or '#'.
@@ -320,6 +321,31 @@ function appendTranscript(text, reset) {
 
 // ---- the live stream ---------------------------------------------------------
 
+// A delta holds what changed: each part given replaces the page's own, but a
+// router or names device lists only its changes (crosspoints by destination
+// unless the whole array, names by index, null for a name gone).
+function mergeDelta(delta) {
+  for (const [key, value] of Object.entries(delta)) {
+    if (key !== 'routers' && key !== 'namesDevices') { state[key] = value; continue; }
+    for (const change of value) {
+      const device = state[key].find((d) => d.device === change.device);
+      if (!device) continue;
+      for (const [field, v] of Object.entries(change)) {
+        if (field === 'crosspoints' && !Array.isArray(v)) {
+          for (const [destination, source] of Object.entries(v)) device.crosspoints[destination - 1] = source;
+        } else if (field === 'names') {
+          for (const [database, entries] of Object.entries(v)) {
+            const names = (device.names[database] ??= {});
+            for (const [index, name] of Object.entries(entries)) {
+              if (name === null) delete names[index]; else names[index] = name;
+            }
+          }
+        } else device[field] = v;
+      }
+    }
+  }
+}
+
 function connect() {
   const socket = new WebSocket(`ws://${location.host}/api/live`);
   socket.onopen = () => { $('connection').dataset.state = 'open'; $('connection').textContent = 'live'; };
@@ -331,7 +357,14 @@ function connect() {
   socket.onmessage = (message) => {
     const data = JSON.parse(message.data);
     if (data.type === 'transcript') appendTranscript(data.text, data.reset);
-    else if (data.type === 'state') { state = data.state; render(); }
+    else if (data.type === 'state') { state = data.state; version = data.version; render(); }
+    else if (data.type === 'delta') {
+      // A page that missed one asks for the whole state again.
+      if (!state || data.version !== version + 1) { socket.send('state'); return; }
+      mergeDelta(data.delta);
+      version = data.version;
+      render();
+    }
     else if (data.type === 'clock' && state) { state.clock = { ...state.clock, ...data }; renderClock(state.clock); }
   };
 }

@@ -58,10 +58,10 @@ async function setParameter(page, name, value) {
 }
 
 // A raw request, so that the path reaches the server as written.
-function rawGet(host, target) {
+function rawGet(host, target, headers = {}) {
   const { hostname, port } = new URL(host.url);
   return new Promise((resolve, reject) => {
-    http.get({ hostname, port, path: target }, (response) => {
+    http.get({ hostname, port, path: target, headers }, (response) => {
       let body = '';
       response.on('data', (chunk) => { body += chunk; });
       response.on('end', () => resolve({ status: response.statusCode, body, type: response.headers['content-type'] }));
@@ -272,4 +272,86 @@ test('a session recorded in the browser replays green', async () => {
   assert.equal(replay.status, 0, replay.stdout.slice(-3000) + replay.stderr);
   assert.match(replay.stdout, /all \d+ expectations met/);
   fs.rmSync(folder, { recursive: true, force: true });
+});
+
+test('beyond loopback the page asks for its key; the URL carries it once and a cookie keeps it', async () => {
+  // The rules of an address beyond loopback, switched on for 127.0.0.1.
+  const host = await startHost(['--serve-as-remote']);
+  assert.match(host.token ?? '', /^[0-9a-f]{48}$/, host.output);
+  // Without the key: how to get in, and nothing else, for the page, its
+  // script, the API and the images.
+  for (const target of ['/', '/panel.js', '/api/state', '/images/tick.png']) {
+    const answer = await rawGet(host, target);
+    assert.equal(answer.status, 401, target);
+    assert.match(answer.body, /asks for its access key: open the URL it printed/, target);
+    assert.doesNotMatch(answer.body, /CAM|routers|PNG/, target);
+  }
+  const context = await browser.newContext();
+  const page = await context.newPage();
+  assert.equal((await page.goto(host.url + '/')).status(), 401);
+  const liveWithout = await page.evaluate((url) => new Promise((resolve) => {
+    const socket = new WebSocket(url.replace('http:', 'ws:') + '/api/live');
+    socket.onopen = () => resolve('opened');
+    socket.onerror = () => resolve('refused');
+  }), host.url);
+  assert.equal(liveWithout, 'refused');
+
+  // The URL with the key: a cookie, and the bare URL in the address bar.
+  await page.goto(host.url + '/?token=' + host.token);
+  assert.equal(page.url(), host.url + '/');
+  const cookies = await context.cookies();
+  assert.equal(cookies.length, 1);
+  assert.equal(cookies[0].value, host.token);
+  assert.equal(cookies[0].httpOnly, true);
+  assert.equal(cookies[0].sameSite, 'Strict');
+  assert.equal(cookies[0].path, '/');
+  // The page works: its stream opens, and a Take routes.
+  await page.locator('#connection[data-state="open"]').waitFor();
+  await setParameter(page, 'srcpkg', '1');
+  await setParameter(page, 'destpkg', '3');
+  await page.locator('[data-control="Take"][data-enabled="true"]').waitFor();
+  await control(page, 'Take').click();
+  await page.locator('tr[data-router="31"][data-destination="3"][data-source="1"]').waitFor();
+  await context.close();
+
+  // A program sends the key as a Bearer header; a wrong key, one a
+  // character short, and a Host of another site are refused.
+  const bearer = (token) => ({ Authorization: 'Bearer ' + token });
+  const asked = await fetch(host.url + '/api/step', { method: 'POST', body: 'say by a program', headers: bearer(host.token) });
+  assert.equal(asked.status, 200);
+  assert.equal((await asked.json()).ok, true);
+  assert.equal((await rawGet(host, '/api/state', bearer(host.token))).status, 200);
+  assert.equal((await rawGet(host, '/api/state', bearer('0'.repeat(48)))).status, 401);
+  assert.equal((await rawGet(host, '/api/state', bearer(host.token.slice(0, -1)))).status, 401);
+  assert.equal((await rawGet(host, '/?token=' + host.token.slice(1))).status, 401);
+  const port = new URL(host.url).port;
+  const rebound = await rawGet(host, '/api/state', { ...bearer(host.token), Host: 'rebound.example:' + port });
+  assert.equal(rebound.status, 403);
+  assert.match(host.output, /panel_host: refused 127\.0\.0\.1 GET \/: no access key/);
+  await stopHost(host);
+});
+
+// Steps reach an open page as deltas; what it keeps from them is the
+// server's whole state (the clock aside, which moves on its own).
+test('the state a page keeps from the deltas is the server\'s', async () => {
+  const host = await startHost();
+  const page = await openPage(host);
+  const startVersion = await page.evaluate(() => version);
+  for (const line of ['route 31 9 30', 'route 31 2 1', 'rename 31 0 200 "FAR SOURCE"', 'rename 31 1 3 "NEW MON"',
+    'route 32 4 4', 'fault offline 32', 'rename 31 0 65536 "LAST ONE"'])
+    assert.equal((await step(host, line)).status, 200, line);
+  const withoutClock = (state) => JSON.stringify({ ...state, clock: null });
+  let server = '';
+  let kept = null;
+  for (let tries = 0; tries < 40 && kept !== server; ++tries) {
+    await new Promise((resolve) => setTimeout(resolve, 100));
+    server = withoutClock(await (await fetch(host.url + '/api/state')).json());
+    kept = await page.evaluate(() => JSON.stringify({ ...state, clock: null }));
+  }
+  assert.equal(kept, server);
+  assert.match(server, /FAR SOURCE/);
+  assert.match(server, /LAST ONE/);
+  assert.ok(await page.evaluate(() => version) > startVersion);
+  await page.close();
+  await stopHost(host);
 });

@@ -24,7 +24,8 @@ export function launchChromium(chromium) {
 const running = new Set();
 
 // panel_host --serve on 127.0.0.1 (a port the system picks) with the ready
-// facility; resolves with { child, url, output } once it printed its URL.
+// facility; resolves with { child, url, token, output } once it printed its
+// URL (`token`: the access key the URL carries, when the server asks for one).
 export function startHost(extra = []) {
   const child = spawn(panelHost, [...hostOptions, '--serve', '127.0.0.1:0', ...extra, readyScenario],
     { stdio: ['ignore', 'pipe', 'pipe'] });
@@ -35,10 +36,11 @@ export function startHost(extra = []) {
     const timer = setTimeout(() => reject(new Error('panel_host printed no URL:\n' + host.output)), 15000);
     child.stdout.on('data', (chunk) => {
       host.output += chunk;
-      const found = /the browser view is at (http:\/\/127\.0\.0\.1:\d+)\//.exec(host.output);
+      const found = /the browser view is at (http:\/\/127\.0\.0\.1:\d+)\/(?:\?token=([0-9a-f]+))?/.exec(host.output);
       if (found && !host.url) {
         clearTimeout(timer);
         host.url = found[1];
+        host.token = found[2];
         resolve(host);
       }
     });
