@@ -18,7 +18,8 @@
 //   corrupt                 SW-P-08: a bad checksum on the next frame sent
 //   dump-answer dump|tallies|none   SW-P-08: how a tally dump request is answered
 //   slow BYTES              read BYTES every 10 ms from each client (0: at once)
-//   junk BYTES              that many bytes of junk to every client
+//   junk COUNT              COUNT pieces of junk (bytes outside frames and a bad
+//                           frame; a block without a header)
 //   flood COUNT             COUNT reports of routes being made
 //   flood-labels COUNT      Videohub: COUNT changes of input 1's label
 //   out-of-range            bytes beyond their fields, indices beyond 65,536

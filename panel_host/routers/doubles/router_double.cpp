@@ -329,12 +329,3 @@ void router_double::floodStep(const std::shared_ptr<flooding>& flood)
             floodStep(flood);
     });
 }
-
-void router_double::floodJunk(std::size_t bytes)
-{
-    std::size_t pieces = (bytes + 1023) / 1024;
-    flood(pieces, [bytes](std::size_t i) {
-        std::size_t size = std::min<std::size_t>(1024, bytes - i * 1024);
-        return std::string(size, 'J');
-    });
-}

@@ -75,7 +75,13 @@ public:
     // never more than 1 MiB waiting for one: a flood that costs the double
     // little. `piece(i)` makes the i-th.
     void flood(std::size_t count, std::function<std::string(std::size_t)> piece);
-    void floodJunk(std::size_t bytes);
+    // `count` pieces of junk, each a thing the client must skip and may
+    // tell of (bytes outside any frame and a damaged frame; a block without
+    // a header).
+    void floodJunk(std::size_t count)
+    {
+        flood(count, [this](std::size_t) { return junk(); });
+    }
 
     // Another controller routes: every client hears of it.
     virtual void routeByOther(int output, int input) = 0;
@@ -86,6 +92,7 @@ public:
     // Messages with numbers out of range: bytes beyond their fields, indices
     // beyond what any router has.
     virtual void sendOutOfRange() = 0;
+    virtual std::string junk() const = 0;
 
 protected:
     friend class double_session;

@@ -48,6 +48,8 @@ void swp08_double::received(double_session& session, const std::uint8_t* bytes, 
                 session.write(std::string{char(swp08::dle), char(swp08::nak)});
             continue;
         }
+        if (found.what == swp08::item::kind::nak_received)
+            logRequest("NAK");
         if (found.what != swp08::item::kind::message)
             continue;  // the client's ACKs, NAKs and junk
         logRequest(swp08::hex(found.data));
@@ -148,7 +150,16 @@ void swp08_double::floodReports(std::size_t count)
 
 void swp08_double::sendOutOfRange()
 {
-    std::vector<std::uint8_t> data{swp08::cmdConnected, static_cast<std::uint8_t>((matrix_ << 4) | level_), 0x00, 0x86,
-                                   0x8A};
-    broadcast(framed(data));
+    auto matrixLevel = static_cast<std::uint8_t>((matrix_ << 4) | level_);
+    std::vector<std::uint8_t> data{swp08::cmdConnected, matrixLevel, 0x00, 0x86, 0x8A};
+    // And a word dump of destinations 65535 and 65536, past any router.
+    std::vector<std::uint8_t> far{swp08::cmdTallyDumpWord, matrixLevel, 2, 0xFF, 0xFF, 0, 1, 0, 1};
+    broadcast(framed(data) + framed(far));
+}
+
+std::string swp08_double::junk() const
+{
+    std::vector<std::uint8_t> frame = swp08::frame({swp08::cmdConnected, 0, 0, 0, 0});
+    frame[frame.size() - 3] ^= 0x01;  // the checksum (never a DLE here)
+    return "junk" + std::string(frame.begin(), frame.end());
 }

@@ -23,6 +23,7 @@ public:
     // A connected message whose destination and source bytes carry the top
     // bit (86 and 8A), with a good checksum.
     void sendOutOfRange() override;
+    std::string junk() const override;
     // A tally (03) of one output, unasked, to every client.
     void sendTally(int output);
     void answerDumps(dump_answer how) { dumpAnswer_ = how; }

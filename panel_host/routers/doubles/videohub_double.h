@@ -18,6 +18,7 @@ public:
     // A label and a route far beyond 65,536, and a label longer than any
     // router's.
     void sendOutOfRange() override;
+    std::string junk() const override { return "junk without a header\n\n"; }
     // A label changes on the router (database 0 inputs, 1 outputs).
     void relabel(int database, int index, const std::string& label);
     // `count` changes of input 1's label ("Flood 1", "Flood 2", ...).
