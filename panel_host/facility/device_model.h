@@ -57,6 +57,9 @@ public:
     // The source on a destination, or nullopt outside 1..destinations.
     std::optional<int> crosspoint(int destination) const;
     route_result route(int source, int destination);
+    // What a real router reports it carries: taken whatever the faults say
+    // (a fault loses what reaches the panel, not the router's own state).
+    route_result record(int source, int destination);
     // Destinations whose source differs from the one they had at start.
     std::vector<int> changedDestinations() const;
 

@@ -219,7 +219,7 @@ void network_link::reported(int wireDestination, int wireSource, bool made)
         return;
     }
     auto before = device_.crosspoint(destination);
-    auto result = device_.route(source, destination);
+    auto result = device_.record(source, destination);
     if (result != device_model::route_result::routed) {
         tell("reports source " + std::to_string(source) + " on destination " + std::to_string(destination) +
                  ", which the device file does not have (" + ::describe(result) + "); ignored",
