@@ -21,9 +21,9 @@ struct link_timing {
     // second; the rest are counted.
     int notesPerSecond = 20;
     int naksPerSecond = 20;
-    // The socket's own send and receive buffers in bytes; 0 leaves the
-    // system's (a test makes them small to reach the bound above quickly).
-    int socketBuffer = 0;
+    // The socket's own send buffer in bytes; 0 leaves the system's (a test
+    // makes it small to reach the bound above quickly).
+    int sendBuffer = 0;
 };
 
 struct link_address {

@@ -81,10 +81,9 @@ void tcp_connection::opened()
 {
     error_code noDelay;
     socket_.set_option(asio::ip::tcp::no_delay(true), noDelay);
-    if (timing_.socketBuffer > 0) {
+    if (timing_.sendBuffer > 0) {
         error_code ignored;
-        socket_.set_option(asio::socket_base::send_buffer_size(timing_.socketBuffer), ignored);
-        socket_.set_option(asio::socket_base::receive_buffer_size(timing_.socketBuffer), ignored);
+        socket_.set_option(asio::socket_base::send_buffer_size(timing_.sendBuffer), ignored);
     }
     connected_ = true;
     nextRetry_ = timing_.firstRetry;
