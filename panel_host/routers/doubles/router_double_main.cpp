@@ -6,8 +6,8 @@
 // prints "port N" once it listens, then serves until interrupted. Lines on
 // standard input are commands (double_commands.h: "route 2 5", "restart 3",
 // "flood 100000", ...); each answer, and each error, is one line on
-// standard output. The end of standard input ends nothing: the double
-// serves on.
+// standard output, and "quit" ends it. The end of standard input ends
+// nothing: the double serves on.
 #include <cstdlib>
 #include <iostream>
 #include <memory>
@@ -56,7 +56,11 @@ void readCommands(boost::asio::io_context& context, router_double& router)
 {
     std::thread([&context, &router] {
         for (std::string line; std::getline(std::cin, line);)
-            boost::asio::post(context, [&router, line] {
+            boost::asio::post(context, [&context, &router, line] {
+                if (line == "quit") {
+                    context.stop();
+                    return;
+                }
                 std::string answer = runDoubleCommand(router, line);
                 if (!answer.empty())
                     std::cout << answer << std::endl;
