@@ -199,6 +199,10 @@ void router_double::accept()
         if (alive.expired() || error || !acceptor_)
             return;
         static int nextId = 0;
+        // A router answers at once: its replies are not held back to fill
+        // a segment.
+        error_code ignored;
+        socket.set_option(asio::ip::tcp::no_delay(true), ignored);
         auto session = std::make_shared<double_session>(*this, std::move(socket), ++nextId);
         sessions_.insert(session);
         session->start();

@@ -54,6 +54,10 @@ public:
     // block's first line), for tests to look at: the last few thousand.
     const std::deque<std::string>& requests() const { return requests_; }
 
+    // Told of every route a client's request makes (the same source too),
+    // as the double makes it: what a measurement of Take -> routed waits for.
+    void watchClientRoutes(std::function<void(int output, int input)> watcher) { clientRoutes_ = std::move(watcher); }
+
     // Faults on command.
     void dropClients();                              // close every connection
     void refuse(bool refusing);                      // close the listener / listen again on the same port
@@ -101,6 +105,11 @@ protected:
     void broadcast(const std::string& bytes);
     void forget(double_session* session);
     void logRequest(std::string text);
+    void clientRouted(int output, int input)
+    {
+        if (clientRoutes_)
+            clientRoutes_(output, input);
+    }
     bool validRoute(int output, int input) const
     {
         return output >= 0 && output < state_.outputs && input >= 0 && input < state_.inputs;
@@ -112,6 +121,7 @@ protected:
     std::deque<std::string> requests_;
     std::set<std::shared_ptr<double_session>> sessions_;
     std::size_t slowBytes_ = 0;
+    std::function<void(int, int)> clientRoutes_;
 
 private:
     struct flooding;

@@ -87,6 +87,7 @@ void swp08_double::message(double_session& session, const std::vector<std::uint8
         if (!validRoute(point.destination, point.source))
             return;
         state_.routes[static_cast<std::size_t>(point.destination)] = point.source;
+        clientRouted(point.destination, point.source);
         // The connected message goes to every client; to the one that asked
         // right behind its ACK.
         std::string connected = framed(swp08::crosspointMessage(swp08::cmdConnected, point));

@@ -181,6 +181,7 @@ void videohub_double::routingRequest(double_session& session, const std::vector<
     std::vector<int> outputs;
     for (const auto& route : routes) {
         state_.routes[static_cast<std::size_t>(route.first)] = route.second;
+        clientRouted(route.first, route.second);
         outputs.push_back(route.first);
     }
     broadcast(routingBlock(outputs));
