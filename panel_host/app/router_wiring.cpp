@@ -13,20 +13,20 @@ bool wireRouterLinks(router_links& links, router_model& routers, scenario_runner
     auto keep = [&host](int device, std::unique_ptr<router_link> link) { host.setLink(device, std::move(link)); };
     if (!links.setUp(routers, host, keep, overrides, error))
         return false;
-    if (links.size() > 0)
-        runner.setBetweenSteps([&links, &runner] { handOverNames(links, runner); });
+    if (links.size() == 0)
+        return true;
+    // The links report to the first host; a name they changed reaches every
+    // component from the clock, as "rename" would.
+    host.setNameListener([&runner](device_model& device, int database, int index) {
+        runner.nameChanged(device.number(), database, index, device.name(database, index).value_or(std::string()));
+    });
+    runner.setBetweenSteps([&links] { links.settle(); });
     return true;
-}
-
-void handOverNames(router_links& links, scenario_runner& runner)
-{
-    for (const auto& change : links.settle())
-        runner.nameChanged(change.device, change.database, change.index, change.name);
 }
 
 void deliverReports(router_links& links, scenario_runner& runner)
 {
-    handOverNames(links, runner);
+    links.settle();
     // No virtual time passes: only what is due now is delivered.
     runner.passTime(0);
 }

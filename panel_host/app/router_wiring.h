@@ -16,15 +16,12 @@ class scenario_runner;
 // Sets up a link for every device reached over a protocol and hands each to
 // the runner's host links (all of its components share them): their "RC"
 // and "RP" go to the router, what the router reports comes back to the
-// hosts. Before every step the links then settle and the names they report
-// changed reach every component, as "rename" would. False, with `error`
-// naming the file or the option, for a bad choice.
+// hosts, and the names a router changes reach every component from the
+// clock, as "rename" would. Before every step the links settle. False, with
+// `error` naming the file or the option, for a bad choice.
 bool wireRouterLinks(router_links& links, router_model& routers, scenario_runner& runner,
                      const std::vector<std::string>& overrides, std::string& error);
 
-// The links settle and hand the names they report changed to the runner,
-// as "rename" would: before every step.
-void handOverNames(router_links& links, scenario_runner& runner);
 // What the routers reported while no step ran (another controller's route,
 // a name), delivered to the components now: the prompt, while the
 // operator is idle.

@@ -25,10 +25,15 @@ std::optional<int> device_model::crosspoint(int destination) const
 
 device_model::route_result device_model::route(int source, int destination)
 {
+    if (router_ && !online_)
+        return route_result::offline;
+    return record(source, destination);
+}
+
+device_model::route_result device_model::record(int source, int destination)
+{
     if (!router_)
         return route_result::not_a_router;
-    if (!online_)
-        return route_result::offline;
     if (destination < 1 || destination > destinations_)
         return route_result::bad_destination;
     // Source 0 is the park source; a router without a known source count

@@ -43,12 +43,23 @@ public:
 
     const device_link_keys& linkKeys() const { return linkKeys_; }
 
-    bool online() const { return online_; }
+    // Online: reachable. A device goes offline by a fault ("fault offline",
+    // --offline: setOnline) or, for a router reached over a protocol, while
+    // its link is down (setLinkUp). The host treats the two apart: a fault
+    // loses what is sent to the device, a link that is down keeps the
+    // panel's registrations and polls for when it is back.
+    bool online() const { return online_ && linkUp_; }
     void setOnline(bool online) { online_ = online; }
+    bool offlineByFault() const { return !online_; }
+    bool linkDown() const { return !linkUp_; }
+    void setLinkUp(bool up) { linkUp_ = up; }
 
     // The source on a destination, or nullopt outside 1..destinations.
     std::optional<int> crosspoint(int destination) const;
     route_result route(int source, int destination);
+    // What a real router reports it carries: taken whatever the faults say
+    // (a fault loses what reaches the panel, not the router's own state).
+    route_result record(int source, int destination);
     // Destinations whose source differs from the one they had at start.
     std::vector<int> changedDestinations() const;
 
@@ -70,6 +81,7 @@ private:
     int sources_ = 0;
     int destinations_ = 0;
     bool online_ = true;
+    bool linkUp_ = true;              // only a link to a real router puts it down
     std::map<int, int> crosspoints_;  // destinations not on source 0
     std::map<int, int> initial_;      // the same at start
     std::vector<std::pair<int, int>> registrations_;

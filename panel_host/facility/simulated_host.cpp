@@ -100,7 +100,11 @@ bool simulated_host::deviceFor(const std::string& command, int number, device_mo
         warn(command + ": device " + std::to_string(number) + " (" + device->name() + ") is not a router");
         return false;
     }
-    if (!device->online()) {
+    // A real router whose link is down keeps what the panel asks of it
+    // (registrations, polls answered once it is back, names from the
+    // host's database); only a route cannot wait. A fault loses everything.
+    bool waits = !device->offlineByFault() && command != "RC";
+    if (!device->online() && !waits) {
         note("device " + std::to_string(number) + " is offline: " + command +
              (command == "RN" ? " goes unanswered" : " is ignored"));
         return false;
@@ -289,7 +293,7 @@ const char* simulated_host::pollRange(const host_command& command, const std::st
     int values[3];
     bool add = false;
     if (device_model* device = rangeCommand(command, values, add))
-        linkFor(*device).poll(values[1], values[2]);
+        linkFor(*device).poll(values[1], values[2], *this);
     return nullptr;
 }
 
@@ -375,7 +379,7 @@ void simulated_host::deliverChange(device_model& device, int destination)
 {
     if (!device.online() || !isRegistered(device.number(), destination))
         return;
-    queueRevertive(device.number(), destination, *device.crosspoint(destination));
+    queueRevertive(device, destination, *device.crosspoint(destination));
     if (remarks_ == nullptr)
         reportFaults();
 }
@@ -383,12 +387,36 @@ void simulated_host::deliverChange(device_model& device, int destination)
 void simulated_host::reportPolled(device_model& device, int destination)
 {
     if (auto source = device.crosspoint(destination))
-        queueRevertive(device.number(), destination, *source);
+        queueRevertive(device, destination, *source);
+    if (remarks_ == nullptr)
+        reportFaults();
+}
+
+void simulated_host::reportName(device_model& device, int database, int index)
+{
+    if (!nameListener_)
+        return;
+    // Read when delivered: a name that changes a thousand times before then
+    // reaches the panel once, as it is by then.
+    clock_.scheduleActionOnce(device.number(), database, index, 0,
+                              [this, &device, database, index] { nameListener_(device, database, index); });
 }
 
 void simulated_host::reportLink(const device_model& device, const std::string& text, level how)
 {
     std::string line = "router " + std::to_string(device.number()) + ": " + text;
+    if (how == level::warning)
+        warn(line);
+    else if (how == level::note)
+        note(line);
+    else
+        out_.detail(line);
+}
+
+void simulated_host::reportLeftOut(const device_model& device, std::uint64_t count, level how)
+{
+    std::string line = "… " + std::to_string(count) + " more " + (how == level::detail ? "details" : "notes") +
+                       " from router " + std::to_string(device.number()) + " in the last second";
     if (how == level::warning)
         warn(line);
     else if (how == level::note)
@@ -410,15 +438,21 @@ router_link& simulated_host::linkFor(device_model& device)
     return *link;
 }
 
-void simulated_host::queueRevertive(int device, int destination, int source)
+void simulated_host::queueRevertive(const device_model& router, int destination, int source)
 {
+    int device = router.number();
     auto roll = [this] { return static_cast<int>((*random_)() % 100u); };
     if (faults_->dropPercent > 0 && roll() < faults_->dropPercent) {
         out_.detail("fault: revertive " + std::to_string(device) + "/" + std::to_string(destination) + " lost");
         ++lost_;
         return;
     }
-    clock_.scheduleRevertive(faults_->delay, device, destination, source, clockOwner_);
+    // A real router reports as often as it likes: its revertives still on
+    // their way take the latest source instead of queueing up.
+    if (realLinks_->count(device) != 0)
+        clock_.scheduleLatestRevertive(faults_->delay, device, destination, source, clockOwner_);
+    else
+        clock_.scheduleRevertive(faults_->delay, device, destination, source, clockOwner_);
     if (faults_->duplicatePercent > 0 && roll() < faults_->duplicatePercent) {
         out_.detail("fault: revertive " + std::to_string(device) + "/" + std::to_string(destination) + " duplicated");
         ++duplicated_;

@@ -16,7 +16,14 @@
 // their dice, and the links to real routers are shared. A route that a
 // router reports (reportChange, whoever made it) goes to the route listener,
 // which hands it to every link (deliverChange), so every component
-// registered for the destination hears of it.
+// registered for the destination hears of it; a poll is answered to the
+// link that asked. A name a real router changed goes to the name listener
+// on the clock, merged per index.
+//
+// A device offline by a fault ignores "RC", "RR", "RU" and "RP" and leaves
+// "RN" unanswered. A real router whose link is down ignores only "RC": the
+// registrations stay, its link keeps the polls for when it is back, and
+// "RN" answers from the names the host holds.
 #pragma once
 
 #include <cstdint>
@@ -78,6 +85,13 @@ public:
         routeListener_ = std::move(listener);
     }
 
+    // Called, on the clock, for a name a router's link changed (reportName):
+    // once per index, however often it changed before the clock moved.
+    void setNameListener(std::function<void(device_model&, int database, int index)> listener)
+    {
+        nameListener_ = std::move(listener);
+    }
+
     // Registrations ("RR", "RU") of this link: device -> destination ranges.
     const std::map<int, std::vector<std::pair<int, int>>>& registrations() const { return registrations_; }
     bool isRegistered(int device, int destination) const;
@@ -92,7 +106,9 @@ public:
     // and the router online, through the faults.
     void deliverChange(device_model& device, int destination);
     void reportPolled(device_model& device, int destination) override;
+    void reportName(device_model& device, int database, int index) override;
     void reportLink(const device_model& device, const std::string& text, level how) override;
+    void reportLeftOut(const device_model& device, std::uint64_t count, level how) override;
 
     // How "RC" and "RP" reach a router: a simulated router of this link's
     // own (so that its poll answers come here) unless a link to a real one
@@ -138,7 +154,7 @@ private:
     void warn(const std::string& text);
     std::vector<remark>* remarks_ = nullptr;
     void giveBack(const char* text);
-    void queueRevertive(int device, int destination, int source);
+    void queueRevertive(const device_model& router, int destination, int source);
     // Notes how many revertives the faults lost or doubled since the last call.
     void reportFaults();
     int lost_ = 0;
@@ -157,6 +173,7 @@ private:
     facility_faults* faults_ = &ownFaults_;
     std::mt19937* random_ = &ownRandom_;
     std::function<void(device_model&, int)> routeListener_;
+    std::function<void(device_model&, int, int)> nameListener_;
     std::map<int, std::vector<std::pair<int, int>>> registrations_;
     answer_ledger answers_;
     std::vector<std::string> sent_;

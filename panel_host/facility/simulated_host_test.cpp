@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <sstream>
 
 #include "temp_installation.h"
@@ -155,6 +156,57 @@ TEST_F(SimulatedHost, AnOfflineRouterIgnoresCommandsAndAnswersNothing)
     routers.device(31)->setOnline(true);
     send("RC 31 2 1 ',' 0");
     EXPECT_EQ(due(), std::vector<std::string>{"31/1=2"});
+}
+
+// A stand-in for a link to a real router: it keeps what it is asked.
+struct kept_link : router_link {
+    std::vector<std::string> asked;
+    std::string describe() const override { return "kept"; }
+    std::string connect(int source, int destination) override
+    {
+        asked.push_back("connect " + std::to_string(source) + " " + std::to_string(destination));
+        return std::string();
+    }
+    void poll(int first, int last, router_reports&) override
+    {
+        asked.push_back("poll " + std::to_string(first) + " " + std::to_string(last));
+    }
+};
+
+TEST_F(SimulatedHost, ARealRouterWhoseLinkIsDownKeepsRegistrationsAndPolls)
+{
+    auto link = std::make_unique<kept_link>();
+    kept_link& kept = *link;
+    host.setLink(31, std::move(link));
+    device_model& router = *routers.device(31);
+    router.setLinkUp(false);
+    EXPECT_FALSE(router.online());
+    send("RR 31 1 8");
+    send("RP 31 1 8");
+    send("RC 31 2 1 ',' 0");
+    const char* name = send("RN 31 0 2");  // from the host's names
+    ASSERT_NE(name, nullptr);
+    EXPECT_STREQ(name, "CAM|2");
+    host.send(name, zelmGiveBack);
+    EXPECT_EQ(kept.asked, std::vector<std::string>{"poll 1 8"});
+    EXPECT_TRUE(host.isRegistered(31, 8));
+    EXPECT_NE(text.str().find("device 31 is offline: RC is ignored"), std::string::npos);
+
+    // Back: what the router reports reaches the registration made meanwhile,
+    // merged with what is still on its way.
+    router.setLinkUp(true);
+    router.record(3, 5);
+    host.reportChange(router, 5);
+    router.record(4, 5);
+    host.reportChange(router, 5);
+    EXPECT_EQ(due(), std::vector<std::string>{"31/5=4"});
+
+    // A fault is another matter: everything is lost, as for a simulated router.
+    router.setOnline(false);
+    send("RR 31 1 2");
+    send("RP 31 1 2");
+    EXPECT_EQ(kept.asked.size(), 1u);
+    EXPECT_TRUE(host.isRegistered(31, 8));
 }
 
 TEST_F(SimulatedHost, FaultsDelayDropAndDuplicateRevertives)

@@ -18,14 +18,14 @@ public:
         reports_.reportChange(device_, destination);
         return std::string();
     }
-    void poll(int first, int last) override
+    void poll(int first, int last, router_reports& answerTo) override
     {
         if (first < 1)
             first = 1;
         if (last > device_.destinations())
             last = device_.destinations();
         for (int destination = first; destination <= last; ++destination)
-            reports_.reportPolled(device_, destination);
+            answerTo.reportPolled(device_, destination);
     }
 
 private:

@@ -36,10 +36,18 @@ std::map<int, std::int64_t> virtual_clock::timerIntervals(int owner) const
 void virtual_clock::dropPendingFor(int owner)
 {
     for (auto it = items_.begin(); it != items_.end();)
-        if (it->second.what == clock_item::kind::revertive && it->second.owner == owner)
+        if (it->second.what == clock_item::kind::revertive && it->second.owner == owner) {
+            merged_.erase(it->second.merge);
             it = items_.erase(it);
-        else
+        } else {
             ++it;
+        }
+}
+
+virtual_clock::item_map::iterator virtual_clock::insert(clock_item item)
+{
+    auto key = std::make_pair(item.due, item.order);
+    return items_.emplace(key, std::move(item));
 }
 
 void virtual_clock::scheduleRevertive(std::int64_t delay, int device, int destination, int source, int owner)
@@ -52,7 +60,41 @@ void virtual_clock::scheduleRevertive(std::int64_t delay, int device, int destin
     item.destination = destination;
     item.source = source;
     item.owner = owner;
-    items_.emplace(std::make_pair(item.due, item.order), item);
+    insert(std::move(item));
+}
+
+void virtual_clock::scheduleLatestRevertive(std::int64_t delay, int device, int destination, int source, int owner)
+{
+    clock_merge_key key{1, owner, device, destination, 0};
+    auto waiting = merged_.find(key);
+    if (waiting != merged_.end()) {
+        waiting->second->second.source = source;
+        return;
+    }
+    clock_item item;
+    item.what = clock_item::kind::revertive;
+    item.due = now_ + (delay < 0 ? 0 : delay);
+    item.order = order_++;
+    item.device = device;
+    item.destination = destination;
+    item.source = source;
+    item.owner = owner;
+    item.merge = key;
+    merged_.emplace(key, insert(std::move(item)));
+}
+
+void virtual_clock::scheduleActionOnce(int device, int a, int b, std::int64_t delay, std::function<void()> action)
+{
+    clock_merge_key key{2, 0, device, a, b};
+    if (merged_.count(key) != 0)
+        return;
+    clock_item item;
+    item.what = clock_item::kind::action;
+    item.due = now_ + (delay < 0 ? 0 : delay);
+    item.order = order_++;
+    item.action = std::move(action);
+    item.merge = key;
+    merged_.emplace(key, insert(std::move(item)));
 }
 
 void virtual_clock::scheduleAction(std::int64_t delay, std::function<void()> action)
@@ -62,7 +104,7 @@ void virtual_clock::scheduleAction(std::int64_t delay, std::function<void()> act
     item.due = now_ + (delay < 0 ? 0 : delay);
     item.order = order_++;
     item.action = std::move(action);
-    items_.emplace(std::make_pair(item.due, item.order), item);
+    insert(std::move(item));
 }
 
 std::optional<clock_item> virtual_clock::next(std::int64_t limit)
@@ -99,6 +141,8 @@ std::optional<clock_item> virtual_clock::next(std::int64_t limit)
     if (earliestItem == items_.end() || earliestItem->first.first > limit)
         return std::nullopt;
     clock_item item = earliestItem->second;
+    if (item.merge.kind != 0)
+        merged_.erase(item.merge);
     items_.erase(earliestItem);
     if (item.due > now_)
         now_ = item.due;

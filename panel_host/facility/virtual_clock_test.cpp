@@ -108,4 +108,39 @@ TEST(VirtualClock, NothingDueLeavesTheClockWhereItIs)
     EXPECT_FALSE(clock.next(1000).has_value());
 }
 
+TEST(VirtualClock, ARealRoutersReportsAreMergedPerOwnerAndDestination)
+{
+    virtual_clock clock;
+    clock.scheduleLatestRevertive(0, 31, 3, 1);
+    clock.scheduleLatestRevertive(0, 31, 4, 1);
+    for (int source = 2; source <= 1000; ++source)
+        clock.scheduleLatestRevertive(0, 31, 3, source);  // a flood costs nothing
+    clock.scheduleLatestRevertive(0, 31, 3, 7, 1);        // another owner's is its own
+    int runs = 0;
+    for (int i = 0; i < 1000; ++i)
+        clock.scheduleActionOnce(31, 0, 5, 0, [&runs] { ++runs; });
+    EXPECT_EQ(clock.pending(), 4u);
+    std::vector<std::string> seen;
+    while (auto item = clock.next(0)) {
+        if (item->what == clock_item::kind::action)
+            item->action();
+        else
+            seen.push_back(std::to_string(item->owner) + ":" + std::to_string(item->destination) + "=" +
+                           std::to_string(item->source));
+    }
+    // In the order first scheduled, each with its last source.
+    EXPECT_EQ(seen, (std::vector<std::string>{"0:3=1000", "0:4=1", "1:3=7"}));
+    EXPECT_EQ(runs, 1);
+    // Once delivered, the next report queues anew; dropping forgets them all.
+    clock.scheduleLatestRevertive(0, 31, 3, 2);
+    clock.scheduleActionOnce(31, 0, 5, 0, [&runs] { ++runs; });
+    EXPECT_EQ(clock.pending(), 2u);
+    clock.dropPendingFor(0);
+    clock.scheduleLatestRevertive(0, 31, 3, 3);
+    EXPECT_EQ(clock.pending(), 2u);
+    clock.dropPending();
+    clock.scheduleActionOnce(31, 0, 5, 0, [&runs] { ++runs; });
+    EXPECT_EQ(clock.pending(), 1u);
+}
+
 }  // namespace

@@ -4,10 +4,10 @@
 
 using boost::system::error_code;
 
-request_queue::request_queue(boost::asio::io_context& context, device_model& device, router_reports& reports,
-                             link_timing timing, request_sender& sender)
-    : device_(device), reports_(reports), timing_(timing), sender_(sender), timer_(context),
-      alive_(std::make_shared<bool>(true))
+int poll_result::count() const { return static_cast<int>(std::count(answered.begin(), answered.end(), true)); }
+
+request_queue::request_queue(boost::asio::io_context& context, link_timing timing, request_sender& sender)
+    : timing_(timing), sender_(sender), timer_(context), alive_(std::make_shared<bool>(true))
 {
 }
 
@@ -20,11 +20,6 @@ request_queue::~request_queue()
         timer_.cancel();
     } catch (...) {
     }
-}
-
-void request_queue::tell(const std::string& text, router_reports::level how)
-{
-    reports_.reportLink(device_, text, how);
 }
 
 std::shared_ptr<const std::string> request_queue::addRoute(std::vector<std::uint8_t> bytes, int source, int destination)
@@ -40,14 +35,16 @@ std::shared_ptr<const std::string> request_queue::addRoute(std::vector<std::uint
     return outcome;
 }
 
-void request_queue::addPoll(std::vector<std::uint8_t> bytes, int first, int last)
+void request_queue::addPoll(std::vector<std::uint8_t> bytes, int first, int last, poll_done done, bool mayGoUnanswered)
 {
     request poll;
     poll.what = request::kind::poll;
     poll.bytes = std::move(bytes);
     poll.first = first;
-    poll.last = last;
-    poll.answered.assign(static_cast<std::size_t>(last - first) + 1, false);
+    poll.last = std::max(first, last);
+    poll.answered.assign(static_cast<std::size_t>(poll.last - first) + 1, false);
+    poll.done = std::move(done);
+    poll.mayGoUnanswered = mayGoUnanswered;
     requests_.push_back(std::move(poll));
 }
 
@@ -86,7 +83,14 @@ void request_queue::timedOut()
     if (!inFlight())
         return;
     request& head = requests_.front();
-    if (head.acknowledged) {
+    // An answer that came before the ACK counts as one.
+    bool answeredSome = std::find(head.answered.begin(), head.answered.end(), true) != head.answered.end();
+    if (head.acknowledged || answeredSome) {
+        finishRequest();
+        return;
+    }
+    if (head.mayGoUnanswered) {
+        head.refusal = "no ACK";
         finishRequest();
         return;
     }
@@ -138,7 +142,7 @@ void request_queue::resend()
 
 void request_queue::reported(int destination, bool change)
 {
-    if (requests_.empty() || !requests_.front().acknowledged)
+    if (!inFlight())
         return;
     request& head = requests_.front();
     if (destination < head.first || destination > head.last)
@@ -151,8 +155,13 @@ void request_queue::reported(int destination, bool change)
         return;
     }
     head.answered[static_cast<std::size_t>(destination - head.first)] = true;
-    if (std::all_of(head.answered.begin(), head.answered.end(), [](bool done) { return done; }))
+    if (std::all_of(head.answered.begin(), head.answered.end(), [](bool done) { return done; })) {
         finishRequest();
+        return;
+    }
+    // A long answer in many pieces: the reply time counts from the last one.
+    if (head.acknowledged)
+        armTimer(timing_.reply);
 }
 
 bool request_queue::pollAnswerDue() const
@@ -185,31 +194,12 @@ void request_queue::finishRequest()
     requests_.pop_front();
     if (head.outcome)
         *head.outcome = head.refusal;
-    if (head.what == request::kind::poll)
-        endPoll(head);
-    else if (head.refusal.empty() && head.acknowledged && !head.reported)
+    if (head.what == request::kind::poll) {
+        if (head.done)
+            head.done(poll_result{head.first, head.last, std::move(head.answered), head.refusal});
+    } else if (head.refusal.empty() && head.acknowledged && !head.reported) {
         tell("no report of destination " + std::to_string(head.first) + " after the route",
              router_reports::level::detail);
+    }
     trySending();
-}
-
-void request_queue::endPoll(const request& poll)
-{
-    if (!poll.refusal.empty()) {
-        tell("poll of " + std::to_string(poll.first) + " to " + std::to_string(poll.last) + " refused: " + poll.refusal,
-             router_reports::level::warning);
-        return;
-    }
-    int missing = 0;
-    for (int destination = poll.first; destination <= poll.last; ++destination) {
-        if (poll.answered[static_cast<std::size_t>(destination - poll.first)])
-            reports_.reportPolled(device_, destination);
-        else
-            ++missing;
-    }
-    int polled = poll.last - poll.first + 1;
-    if (missing > 0)
-        tell("reported " + std::to_string(polled - missing) + " of the " + std::to_string(polled) +
-                 " polled destinations",
-             router_reports::level::warning);
 }

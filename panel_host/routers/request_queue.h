@@ -3,20 +3,25 @@
 // the next goes out when the one before has ended.
 //
 // A request ends when:
-// - a route: the router reported the destination as changed after its ACK,
-//   or no report came within link_timing::reply of the ACK (the route still
-//   counts as taken);
-// - a poll: the router reported every destination of the range after its
-//   ACK, or the protocol says its answer is complete (finishPoll), or the
-//   reply time ran out; each destination answered becomes a polled report,
-//   the others are told as missing;
+// - a route: the router reported the destination as changed, or no report
+//   came within link_timing::reply of the ACK (the route still counts as
+//   taken);
+// - a poll: the router reported every destination of the range, or the
+//   protocol says its answer is complete (finishPoll), or no further answer
+//   came within the reply time; what it got is handed to the poll's `done`;
 // - the router refused it (a Videohub's NAK, or an SW-P-08 NAK to the last
-//   attempt): a route gives the refusal as its outcome, a poll is told as
-//   refused;
-// - the connection is gone (abandon): every request fails with it.
-// A request not acknowledged within link_timing::ack, or answered with a
-// NAK, is sent again, up to maxAttempts sends in all; after the last one
-// goes unacknowledged the sender is told the router no longer answers.
+//   attempt): a route gives the refusal as its outcome, a poll's `done`
+//   gets it;
+// - the connection is gone (abandon): every request fails with it, and no
+//   `done` is called.
+// A report of the request's destination counts even before the ACK: some
+// routers answer first and acknowledge after, and an answer shows that the
+// request arrived. A request not acknowledged within link_timing::ack, or
+// answered with a NAK, is sent again, up to maxAttempts sends in all;
+// after the last one goes unacknowledged the sender is told the router no
+// longer answers. A poll that may go unanswered (a question the router
+// need not know, such as a tally dump) ends at its first missing ACK
+// instead, with the refusal "no ACK".
 //
 // Numbers here are panel numbers; the link turns wire numbers into them
 // before reporting. The queue sends only through its request_sender, so a
@@ -26,6 +31,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,7 +40,6 @@
 #include <boost/asio/steady_timer.hpp>
 
 #include "facility/router_link.h"
-#include "facility/router_model.h"
 #include "routers/link_settings.h"
 
 // What the queue sends through: the link, or a test's stand-in.
@@ -47,12 +52,22 @@ public:
     // The router did not acknowledge the last attempt: the link drops the
     // connection (and calls abandon()).
     virtual void unanswered(const std::string& why) = 0;
+    // A line about the requests for the transcript.
+    virtual void tellRequests(const std::string& text, router_reports::level how) = 0;
 };
+
+// How a poll ended.
+struct poll_result {
+    int first = 0, last = 0;
+    std::vector<bool> answered;  // per destination of first..last
+    std::string refusal;         // why the router did not answer, if so
+    int count() const;           // destinations answered
+};
+using poll_done = std::function<void(const poll_result&)>;
 
 class request_queue {
 public:
-    request_queue(boost::asio::io_context& context, device_model& device, router_reports& reports, link_timing timing,
-                  request_sender& sender);
+    request_queue(boost::asio::io_context& context, link_timing timing, request_sender& sender);
     ~request_queue();
     request_queue(const request_queue&) = delete;
     request_queue& operator=(const request_queue&) = delete;
@@ -65,7 +80,7 @@ public:
     // route's outcome is filled when it ends: "" when the router took it,
     // else why not.
     std::shared_ptr<const std::string> addRoute(std::vector<std::uint8_t> bytes, int source, int destination);
-    void addPoll(std::vector<std::uint8_t> bytes, int first, int last);
+    void addPoll(std::vector<std::uint8_t> bytes, int first, int last, poll_done done, bool mayGoUnanswered = false);
     // Sends the first request if it has not gone out and the sender may request.
     void trySending();
 
@@ -97,8 +112,10 @@ private:
         int source = 0;           // panel source of a route
         int attempts = 0;
         bool acknowledged = false;
+        bool mayGoUnanswered = false;
         std::string refusal;                   // why it failed, when it did
         std::vector<bool> answered;            // poll: per destination of the range
+        poll_done done;                        // poll: told how it ended
         bool reported = false;                 // route: the router reported the destination
         std::shared_ptr<std::string> outcome;  // route: the refusal, "" when made
     };
@@ -107,11 +124,8 @@ private:
     void sendAgain();  // the request in flight, once more
     void armTimer(std::chrono::milliseconds span);
     void finishRequest();
-    void endPoll(const request& poll);
-    void tell(const std::string& text, router_reports::level how);
+    void tell(const std::string& text, router_reports::level how) { sender_.tellRequests(text, how); }
 
-    device_model& device_;
-    router_reports& reports_;
     link_timing timing_;
     request_sender& sender_;
     std::deque<request> requests_;

@@ -12,24 +12,16 @@ namespace {
 
 using namespace std::chrono_literals;
 
-struct transcript : router_reports, request_sender {
+struct transcript : request_sender {
     std::vector<std::string> lines;
     request_queue* queue = nullptr;
     bool may = true;
 
-    void reportChange(device_model&, int destination) override
+    void tellRequests(const std::string& text, router_reports::level how) override
     {
-        lines.push_back("change " + std::to_string(destination));
-    }
-    void reportPolled(device_model&, int destination) override
-    {
-        lines.push_back("polled " + std::to_string(destination));
-    }
-    void reportLink(const device_model&, const std::string& text, level how) override
-    {
-        lines.push_back(std::string(how == level::detail ? "detail: "
-                                    : how == level::note ? "note: "
-                                                         : "warning: ") +
+        lines.push_back(std::string(how == router_reports::level::detail ? "detail: "
+                                    : how == router_reports::level::note ? "note: "
+                                                                         : "warning: ") +
                         text);
     }
     bool mayRequest() const override { return may; }
@@ -42,6 +34,24 @@ struct transcript : router_reports, request_sender {
     {
         lines.push_back("dropped: " + why);
         queue->abandon(why);
+    }
+    // How a poll ended, as the link tells it.
+    poll_done pollDone()
+    {
+        return [this](const poll_result& result) {
+            if (!result.refusal.empty()) {
+                lines.push_back("warning: poll of " + std::to_string(result.first) + " to " +
+                                std::to_string(result.last) + " refused: " + result.refusal);
+                return;
+            }
+            for (int d = result.first; d <= result.last; ++d)
+                if (result.answered[static_cast<std::size_t>(d - result.first)])
+                    lines.push_back("polled " + std::to_string(d));
+            int polled = result.last - result.first + 1;
+            if (result.count() < polled)
+                lines.push_back("warning: reported " + std::to_string(result.count()) + " of the " +
+                                std::to_string(polled) + " polled destinations");
+        };
     }
     std::vector<std::string> take()
     {
@@ -57,15 +67,13 @@ using lines = std::vector<std::string>;
 
 class RequestQueue : public ::testing::Test {
 protected:
-    explicit RequestQueue(link_timing timing = link_timing())
-        : device(31, "Video", true), queue(context, device, log, timing, log)
+    explicit RequestQueue(link_timing timing = link_timing()) : queue(context, timing, log) { log.queue = &queue; }
+    void addPoll(const std::string& text, int first, int last, bool mayGoUnanswered = false)
     {
-        device.setSize(24, 32);
-        log.queue = &queue;
+        queue.addPoll(bytes(text), first, last, log.pollDone(), mayGoUnanswered);
     }
 
     boost::asio::io_context context;  // never run: the tests time out by hand
-    device_model device;
     transcript log;
     request_queue queue;
 };
@@ -75,7 +83,7 @@ TEST_F(RequestQueue, SendsOneAtATimeAndEndsARouteOnItsReport)
     // Requests wait while the link may not request (a Videohub's opening dump).
     log.may = false;
     auto outcome = queue.addRoute(bytes("route 5 to 3"), 5, 3);
-    queue.addPoll(bytes("poll 1-2"), 1, 2);
+    addPoll("poll 1-2", 1, 2);
     queue.trySending();
     EXPECT_EQ(log.take(), lines{});
     log.may = true;
@@ -83,8 +91,7 @@ TEST_F(RequestQueue, SendsOneAtATimeAndEndsARouteOnItsReport)
     queue.trySending();
     EXPECT_EQ(log.take(), lines{"sent route 5 to 3"});
 
-    // A report before the ACK, of another destination, or no change, is not the route's.
-    queue.reported(3, true);
+    // A report of another destination, or no change, is not the route's.
     queue.acknowledged();
     queue.reported(4, true);
     queue.reported(3, false);
@@ -115,7 +122,7 @@ TEST_F(RequestQueue, SendsAgainAfterATimeOutAndDropsTheRouterAfterTheLast)
 {
     queue.setMaxAttempts(3);
     auto outcome = queue.addRoute(bytes("route 5 to 3"), 5, 3);
-    queue.addPoll(bytes("poll 1-2"), 1, 2);
+    addPoll("poll 1-2", 1, 2);
     queue.trySending();
     queue.timedOut();
     queue.timedOut();
@@ -140,8 +147,8 @@ TEST_F(RequestQueue, SendsAgainAfterATimeOutAndDropsTheRouterAfterTheLast)
 
 TEST_F(RequestQueue, EndsAPollAnsweredInPartWithWhatItHas)
 {
-    queue.addPoll(bytes("poll 1-4"), 1, 4);
-    queue.addPoll(bytes("poll 5-6"), 5, 6);
+    addPoll("poll 1-4", 1, 4);
+    addPoll("poll 5-6", 5, 6);
     queue.trySending();
     EXPECT_FALSE(queue.pollAnswerDue());
     queue.acknowledged();
@@ -167,7 +174,7 @@ TEST_F(RequestQueue, SendsAgainAfterANakAndTakesARefusal)
 {
     queue.setMaxAttempts(3);
     auto outcome = queue.addRoute(bytes("route 5 to 3"), 5, 3);
-    queue.addPoll(bytes("poll 1-2"), 1, 2);
+    addPoll("poll 1-2", 1, 2);
     queue.resend();  // nothing in flight yet
     queue.trySending();
     queue.resend();
@@ -194,6 +201,41 @@ TEST_F(RequestQueue, SendsAgainAfterANakAndTakesARefusal)
                      "detail: a refusal (locked) that answers no request, ignored", "sent route 2 to 2"}));
 }
 
+TEST_F(RequestQueue, TakesAnswersThatComeBeforeTheAck)
+{
+    // Some routers answer a tally dump with tallies first and the ACK after.
+    auto route = queue.addRoute(bytes("route 5 to 3"), 5, 3);
+    addPoll("poll 1-2", 1, 2);
+    queue.trySending();
+    queue.reported(3, true);
+    EXPECT_EQ(*route, "");
+    queue.reported(1, false);
+    queue.reported(2, false);
+    EXPECT_TRUE(queue.settled());
+    EXPECT_EQ(log.take(), (lines{"sent route 5 to 3", "sent poll 1-2", "polled 1", "polled 2"}));
+
+    // Part of an answer before a missing ACK ends the poll with that part.
+    addPoll("poll 1-3", 1, 3);
+    queue.trySending();
+    queue.reported(3, false);
+    queue.timedOut();
+    EXPECT_EQ(log.take(), (lines{"sent poll 1-3", "polled 3", "warning: reported 1 of the 3 polled destinations"}));
+}
+
+TEST_F(RequestQueue, APollThatMayGoUnansweredEndsAtItsFirstMissingAck)
+{
+    addPoll("dump", 1, 4, true);
+    auto route = queue.addRoute(bytes("route 1 to 1"), 1, 1);
+    queue.trySending();
+    queue.timedOut();
+    EXPECT_EQ(log.take(), (lines{"sent dump", "warning: poll of 1 to 4 refused: no ACK", "sent route 1 to 1"}));
+    // The router is still there: the route behind it goes out as ever.
+    queue.acknowledged();
+    queue.reported(1, true);
+    EXPECT_EQ(*route, "");
+    EXPECT_TRUE(queue.settled());
+}
+
 link_timing quick()
 {
     link_timing timing;
@@ -216,7 +258,7 @@ TEST_F(RequestQueueTimer, TimesOutOnTheLoopAndNotAfterTheConnectionWent)
     EXPECT_EQ(*outcome, "the router is offline (no ACK to 2 requests)");
 
     // The reply's time-out, then a request abandoned with its timer running.
-    queue.addPoll(bytes("poll 1-2"), 1, 2);
+    addPoll("poll 1-2", 1, 2);
     queue.trySending();
     queue.acknowledged();
     queue.reported(1, false);

@@ -159,15 +159,16 @@ std::vector<std::string> router_links::connectAll()
     return lines;
 }
 
-std::vector<name_change> router_links::settle()
+void router_links::settle()
 {
     loop_.poll();
     for (auto& entry : links_)
         if (!entry.second->settled())
             entry.second->waitSettled();
-    std::vector<name_change> changes;
-    for (auto& entry : links_)
-        for (auto& change : entry.second->takeNameChanges())
-            changes.push_back(std::move(change));
-    return changes;
+}
+
+network_link* router_links::link(int device) const
+{
+    auto found = links_.find(device);
+    return found == links_.end() ? nullptr : found->second;
 }

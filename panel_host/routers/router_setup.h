@@ -57,11 +57,14 @@ public:
     // Connects every link and waits (bounded) for the first attempts; one
     // line per link.
     std::vector<std::string> connectAll();
-    // Before every step: polls the loop, waits (bounded) for answers still
-    // due, and returns the name changes reported meanwhile.
-    std::vector<name_change> settle();
+    // Before every step: polls the loop and waits (bounded) for answers
+    // still due. What the routers reported meanwhile is on the clock by
+    // then (revertives, name changes), however long ago it came.
+    void settle();
 
     std::size_t size() const { return links_.size(); }
+    // The link of a device, or null (for tests and views).
+    network_link* link(int device) const;
 
 private:
     event_loop& loop_;

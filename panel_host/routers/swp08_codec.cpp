@@ -193,30 +193,52 @@ std::vector<std::uint8_t> tallyDumpWord(int matrix, int level, int firstDestinat
     return data;
 }
 
-bool readCrosspoint(const std::vector<std::uint8_t>& data, crosspoint& point)
+namespace {
+
+bool refuse(std::string* problem, const std::string& why)
+{
+    if (problem != nullptr)
+        *problem = why;
+    return false;
+}
+
+}  // namespace
+
+bool readCrosspoint(const std::vector<std::uint8_t>& data, crosspoint& point, std::string* problem)
 {
     bool withSource = !data.empty() && data[0] != cmdInterrogate;
-    if (data.size() < (withSource ? 5u : 4u))
-        return false;
+    std::size_t size = withSource ? 5u : 4u;
+    if (data.size() < size)
+        return refuse(problem, "a short message " + hex(data));
+    static const char* const fields[] = {"command", "matrix/level", "multiplier", "destination", "source"};
+    for (std::size_t at = 2; at < size; ++at)
+        if ((data[at] & 0x80) != 0) {
+            char text[96];
+            std::snprintf(text, sizeof text, "byte %zu (%02X, the %s) out of its range 00 to 7F", at + 1, data[at],
+                          fields[at]);
+            return refuse(problem, text);
+        }
     point.matrix = data[1] >> 4;
     point.level = data[1] & 0x0F;
-    point.destination = ((data[2] >> 4) & 0x07) * 128 + (data[3] & 0x7F);
+    point.destination = ((data[2] >> 4) & 0x07) * 128 + data[3];
     point.badSource = (data[2] & 0x08) != 0;
-    point.source = withSource ? (data[2] & 0x07) * 128 + (data[4] & 0x7F) : 0;
+    point.source = withSource ? (data[2] & 0x07) * 128 + data[4] : 0;
     return true;
 }
 
-bool readTallyDump(const std::vector<std::uint8_t>& data, std::vector<crosspoint>& points)
+bool readTallyDump(const std::vector<std::uint8_t>& data, std::vector<crosspoint>& points, std::string* problem)
 {
     points.clear();
     if (data.size() < 3)
-        return false;
+        return refuse(problem, "a tally dump of " + std::to_string(data.size()) + " bytes");
     bool word = data[0] == cmdTallyDumpWord;
     std::size_t count = data[2];
     std::size_t header = word ? 5 : 4;
     std::size_t each = word ? 2 : 1;
+    if (count == 0)
+        return refuse(problem, "a tally dump of no tally");
     if (data.size() < header || data.size() < header + count * each)
-        return false;
+        return refuse(problem, "a tally dump shorter than its count of " + std::to_string(count));
     int first = word ? data[3] * 256 + data[4] : data[3];
     for (std::size_t i = 0; i < count; ++i) {
         crosspoint point;

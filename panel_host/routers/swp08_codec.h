@@ -95,11 +95,16 @@ std::vector<std::uint8_t> tallyDumpByte(int matrix, int level, int firstDestinat
 std::vector<std::uint8_t> tallyDumpWord(int matrix, int level, int firstDestination, const std::vector<int>& sources);
 
 // Reads a connect, interrogate, tally or connected message (DATA with its
-// command byte). False when too short.
-bool readCrosspoint(const std::vector<std::uint8_t>& data, crosspoint& point);
-// Reads a tally dump (22 or 23) into one crosspoint per tally. False when
-// the message is shorter than its count says.
-bool readTallyDump(const std::vector<std::uint8_t>& data, std::vector<crosspoint>& points);
+// command byte). False, with `problem` saying why, when it is too short or
+// a byte is out of its field's range (the top bit of the multiplier, the
+// destination or the source byte, which hold 7 bits): such a message is
+// refused whole, never read with the bit masked off.
+bool readCrosspoint(const std::vector<std::uint8_t>& data, crosspoint& point, std::string* problem = nullptr);
+// Reads a tally dump (22 or 23) into one crosspoint per tally. False, with
+// `problem`, when the message is shorter than its count says or holds no
+// tally.
+bool readTallyDump(const std::vector<std::uint8_t>& data, std::vector<crosspoint>& points,
+                   std::string* problem = nullptr);
 
 // "10 02 01 ..." for the transcript and test messages.
 std::string hex(const std::vector<std::uint8_t>& bytes);

@@ -90,6 +90,28 @@ TEST(Swp08Framing, AddressesBeyond128UseTheMultiplier)
     EXPECT_FALSE(swp08::readTallyDump(bytes({22, 0x00, 5, 0, 1, 2}), points));  // count says 5, holds 2
 }
 
+// A byte with its top bit set in a 7-bit field is refused, never masked:
+// 86 and 8A would read as destination 6 and source 10.
+TEST(Swp08Framing, BytesBeyondTheirFieldAreRefused)
+{
+    swp08::crosspoint point;
+    std::string problem;
+    EXPECT_FALSE(swp08::readCrosspoint(bytes({4, 0x00, 0x00, 0x86, 0x8A}), point, &problem));
+    EXPECT_EQ(problem, "byte 4 (86, the destination) out of its range 00 to 7F");
+    EXPECT_FALSE(swp08::readCrosspoint(bytes({4, 0x00, 0x00, 0x06, 0x8A}), point, &problem));
+    EXPECT_EQ(problem, "byte 5 (8A, the source) out of its range 00 to 7F");
+    EXPECT_FALSE(swp08::readCrosspoint(bytes({1, 0x00, 0x80, 0x06}), point, &problem));
+    EXPECT_EQ(problem, "byte 3 (80, the multiplier) out of its range 00 to 7F");
+    EXPECT_FALSE(swp08::readCrosspoint(bytes({3, 0x00, 0x00, 0x06}), point, &problem));
+    EXPECT_EQ(problem, "a short message 03 00 00 06");
+    ASSERT_TRUE(swp08::readCrosspoint(bytes({4, 0x00, 0x78, 0x7F, 0x06}), point, &problem));
+    EXPECT_EQ(point.destination, 7 * 128 + 127);
+    EXPECT_TRUE(point.badSource);
+    std::vector<swp08::crosspoint> points;
+    EXPECT_FALSE(swp08::readTallyDump(bytes({22, 0x00, 0, 0}), points, &problem));
+    EXPECT_EQ(problem, "a tally dump of no tally");
+}
+
 // One table of streams: how each is cut into items, whole and byte by byte.
 TEST(Swp08Reader, HandlesDamagedSplitAndJoinedStreams)
 {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <boost/asio/connect.hpp>
+#include <boost/asio/post.hpp>
 #include <boost/asio/write.hpp>
 
 namespace asio = boost::asio;
@@ -80,6 +81,10 @@ void tcp_connection::opened()
 {
     error_code noDelay;
     socket_.set_option(asio::ip::tcp::no_delay(true), noDelay);
+    if (timing_.sendBuffer > 0) {
+        error_code ignored;
+        socket_.set_option(asio::socket_base::send_buffer_size(timing_.sendBuffer), ignored);
+    }
     connected_ = true;
     nextRetry_ = timing_.firstRetry;
     readMore();
@@ -93,8 +98,10 @@ void tcp_connection::drop(const std::string& why)
     ++generation_;
     error_code ignored;
     socket_.close(ignored);
-    outgoing_.clear();
-    writing_ = false;
+    // Let go of the memory too: a slow reader may have filled it.
+    std::vector<std::uint8_t>().swap(queued_);
+    std::vector<std::uint8_t>().swap(inFlight_);
+    overflowing_ = false;
     events_.connectionBroken(why, wasConnected, nextRetry_);
     scheduleRetry();
 }
@@ -132,21 +139,41 @@ void tcp_connection::readMore()
 
 void tcp_connection::send(const std::vector<std::uint8_t>& bytes)
 {
-    if (!connected_)
+    if (!connected_ || overflowing_)
         return;
-    outgoing_.push_back(bytes);
-    if (!writing_)
+    if (outgoingBytes() + bytes.size() > timing_.maxOutgoing) {
+        overflow();
+        return;
+    }
+    queued_.insert(queued_.end(), bytes.begin(), bytes.end());
+    mostOutgoing_ = std::max(mostOutgoing_, outgoingBytes());
+    if (inFlight_.empty())
         writeFront();
+}
+
+// The drop runs from the loop: the sender may be in the middle of reading
+// the router's bytes or of a request, which must not lose their connection
+// under their feet.
+void tcp_connection::overflow()
+{
+    overflowing_ = true;
+    std::weak_ptr<bool> alive = alive_;
+    std::uint64_t generation = generation_;
+    asio::post(context_, [this, alive, generation] {
+        if (alive.expired() || generation != generation_)
+            return;
+        drop("more than " + bytesText(timing_.maxOutgoing) + " waiting to be sent: the router reads too slowly");
+    });
 }
 
 void tcp_connection::writeFront()
 {
-    writing_ = !outgoing_.empty();
-    if (!writing_)
+    if (queued_.empty())
         return;
+    inFlight_.swap(queued_);
     std::weak_ptr<bool> alive = alive_;
     std::uint64_t generation = generation_;
-    asio::async_write(socket_, asio::buffer(outgoing_.front()),
+    asio::async_write(socket_, asio::buffer(inFlight_),
                       [this, alive, generation](const error_code& error, std::size_t) {
                           if (alive.expired() || generation != generation_)
                               return;
@@ -154,7 +181,7 @@ void tcp_connection::writeFront()
                               drop("cannot send: " + error.message());
                               return;
                           }
-                          outgoing_.pop_front();
+                          inFlight_.clear();
                           writeFront();
                       });
 }

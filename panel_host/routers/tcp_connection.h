@@ -6,6 +6,11 @@
 // after 0.5 s, 1 s, 2 s, 4 s and from then on every 8 s (link_timing);
 // a connection made starts that count afresh.
 //
+// What waits to be sent is bounded (link_timing::maxOutgoing bytes): a
+// router that reads too slowly, or not at all, while the link must answer
+// it, has its connection dropped (with the reason) and tried again, instead
+// of filling the memory.
+//
 // It knows nothing of requests or protocols: the link (network_link.h)
 // decides what a loss means for the device and its requests, and may drop
 // the connection itself (a router that stopped answering), which then
@@ -18,7 +23,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -56,7 +60,12 @@ public:
     const link_address& address() const { return address_; }
 
     // Queues bytes behind those not yet written; nothing while not connected.
+    // Past the bound the connection is dropped (from the loop, not inside
+    // this call) and nothing more is queued until the next connection.
     void send(const std::vector<std::uint8_t>& bytes);
+    // Bytes waiting to be written, and the most there ever were.
+    std::size_t outgoingBytes() const { return queued_.size() + inFlight_.size(); }
+    std::size_t mostOutgoing() const { return mostOutgoing_; }
     // Closes the connection as lost for `why`, tells the link, and tries
     // again later.
     void drop(const std::string& why);
@@ -68,6 +77,7 @@ private:
     void scheduleRetry();
     void readMore();
     void writeFront();
+    void overflow();
 
     boost::asio::io_context& context_;
     link_address address_;
@@ -80,8 +90,10 @@ private:
     std::uint64_t generation_ = 0;  // connection count: handlers of an old connection stop
     bool connected_ = false;
     bool firstAttemptOver_ = false;
-    bool writing_ = false;
-    std::deque<std::vector<std::uint8_t>> outgoing_;
+    bool overflowing_ = false;            // past the bound: the drop is on its way
+    std::vector<std::uint8_t> queued_;    // behind the write in progress
+    std::vector<std::uint8_t> inFlight_;  // being written
+    std::size_t mostOutgoing_ = 0;
     std::vector<std::uint8_t> readBuffer_;
     std::shared_ptr<bool> alive_;
 };

@@ -111,4 +111,31 @@ TEST_F(TcpConnection, RetriesConnectsCarriesBytesAndIsLostAndDropped)
                                                    "lost: no ACK to 6 requests; next in 0.02 s"}));
 }
 
+// A peer that reads nothing: what waits to be sent stays within the bound,
+// and past it the connection is dropped with the reason and tried again.
+TEST_F(TcpConnection, KeepsWhatWaitsToBeSentWithinItsBound)
+{
+    link_timing bounded = timing();
+    bounded.maxOutgoing = 64 * 1024;
+    bounded.sendBuffer = 4096;
+    tcp_connection connection(loop.context(), link_address{"127.0.0.1", port}, bounded, log);
+    listen(port);
+    connection.open();
+    auto server = accept();
+    ASSERT_TRUE(server);
+    ASSERT_TRUE(connection.connected());
+    asio::socket_base::receive_buffer_size small(2048);
+    server->set_option(small);
+    std::vector<std::uint8_t> chunk(1000, 'x');
+    for (int i = 0; i < 100000 && connection.connected(); ++i) {
+        connection.send(chunk);
+        loop.poll();
+    }
+    ASSERT_TRUE(runUntilLines(2)) << ::testing::PrintToString(log.lines);
+    EXPECT_EQ(log.lines[1], "lost: more than 64 KiB waiting to be sent: the router reads too slowly; next in 0.02 s");
+    EXPECT_LE(connection.mostOutgoing(), 64u * 1024u);
+    EXPECT_GT(connection.mostOutgoing(), 60u * 1024u);
+    EXPECT_EQ(connection.outgoingBytes(), 0u);
+}
+
 }  // namespace

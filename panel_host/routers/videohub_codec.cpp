@@ -35,6 +35,7 @@ void reader::endLine(std::vector<block>& out)
             return;  // blank lines between blocks
         current_ = block();
         tooManyLines_ = false;
+        blockBytes_ = 0;
         inBlock_ = true;
         if (line == "ACK" || line == "NAK") {
             current_.what = line == "ACK" ? block::kind::ack : block::kind::nak;
@@ -48,10 +49,12 @@ void reader::endLine(std::vector<block>& out)
         return;
     }
     if (!line.empty()) {
-        if (current_.lines.size() < maxLines)
+        if (current_.lines.size() < maxLines && blockBytes_ + line.size() <= maxBlockBytes) {
+            blockBytes_ += line.size();
             current_.lines.push_back(std::move(line));
-        else
+        } else {
             tooManyLines_ = true;
+        }
         return;
     }
     inBlock_ = false;
@@ -59,8 +62,8 @@ void reader::endLine(std::vector<block>& out)
         out.push_back({block::kind::problem,
                        {},
                        {},
-                       "block " + current_.header + " held more than " + std::to_string(maxLines) +
-                           " lines; the rest were skipped"});
+                       "block " + current_.header + " held more than " + std::to_string(maxLines) + " lines or " +
+                           std::to_string(maxBlockBytes) + " bytes; the rest were skipped"});
     out.push_back(std::move(current_));
     current_ = block();
 }

@@ -15,8 +15,11 @@ namespace videohub {
 
 // Longest line read; the rest of a longer line is skipped.
 constexpr std::size_t maxLine = 4096;
-// Most lines one block may hold; further lines are skipped.
+// Most lines one block may hold, and most bytes; further lines are skipped.
 constexpr std::size_t maxLines = 4096;
+constexpr std::size_t maxBlockBytes = std::size_t(1) << 20;
+// Longest label taken as a name.
+constexpr std::size_t maxLabel = 255;
 
 struct block {
     enum class kind { data, ack, nak, problem };
@@ -37,6 +40,7 @@ private:
     bool overlong_ = false;
     bool inBlock_ = false;
     bool tooManyLines_ = false;
+    std::size_t blockBytes_ = 0;
     block current_;
 };
 

@@ -89,4 +89,25 @@ TEST(VideohubReader, SplitsNumberedLines)
     EXPECT_EQ(videohub::formatBlock("VIDEO OUTPUT ROUTING", {"3 4"}), "VIDEO OUTPUT ROUTING:\n3 4\n\n");
 }
 
+// A block is read up to 1 MiB however many lines it has: memory stays flat.
+TEST(VideohubReader, KeepsABlockWithinItsBytes)
+{
+    std::string line(1000, 'x');
+    std::string stream = "INPUT LABELS:\n";
+    for (int i = 0; i < 2000; ++i)
+        stream += std::to_string(i) + " " + line + "\n";
+    stream += "\n";
+    videohub::reader reader;
+    std::vector<videohub::block> blocks;
+    reader.feed(stream.data(), stream.size(), blocks);
+    ASSERT_EQ(blocks.size(), 2u);
+    EXPECT_EQ(blocks[0].problem,
+              "block INPUT LABELS held more than 4096 lines or 1048576 bytes; the rest were skipped");
+    std::size_t kept = 0;
+    for (const auto& taken : blocks[1].lines)
+        kept += taken.size();
+    EXPECT_LE(kept, videohub::maxBlockBytes);
+    EXPECT_GT(kept, videohub::maxBlockBytes - 1100);
+}
+
 }  // namespace

@@ -38,9 +38,20 @@ std::vector<std::uint8_t> bytesOf(const std::string& text)
 
 videohub_link::videohub_link(event_loop& loop, device_model& device, router_reports& reports, link_address address,
                              int offset, link_timing timing)
-    : network_link(loop, device, reports, std::move(address), offset, timing)
+    : network_link(loop, device, reports, std::move(address), offset, timing), preludeTimer_(loop.context())
 {
     requests().setMaxAttempts(1);
+}
+
+videohub_link::~videohub_link()
+{
+    alive_.reset();
+    // Cancelling can only fail on a broken reactor; the handler sees
+    // `alive_` gone anyway.
+    try {
+        preludeTimer_.cancel();
+    } catch (...) {
+    }
 }
 
 std::string videohub_link::describe() const
@@ -63,6 +74,26 @@ void videohub_link::connectionMade()
 {
     reader_ = videohub::reader();
     preludeDone_ = false;
+    // A router that never ends its opening dump must not hold the requests
+    // back for ever.
+    std::weak_ptr<bool> alive = alive_;
+    preludeTimer_.expires_after(timing_.ack + timing_.reply);
+    preludeTimer_.async_wait([this, alive](const boost::system::error_code& error) {
+        if (alive.expired() || error || preludeDone_ || !connected())
+            return;
+        tell("no end of the opening dump in " + secondsText(timing_.ack + timing_.reply) + "; going on without it");
+        endPrelude();
+    });
+}
+
+void videohub_link::endPrelude()
+{
+    if (preludeDone_)
+        return;
+    preludeDone_ = true;
+    preludeTimer_.cancel();
+    refreshed();
+    requests().trySending();
 }
 
 void videohub_link::received(const std::uint8_t* bytes, std::size_t size)
@@ -100,11 +131,7 @@ void videohub_link::handle(const videohub::block& found)
     } else if (found.header == "VIDEOHUB DEVICE") {
         deviceInfo(found);
     } else if (found.header == "END PRELUDE") {
-        firstDump_ = false;
-        if (!preludeDone_) {
-            preludeDone_ = true;
-            requests().trySending();
-        }
+        endPrelude();
     } else if (ignoredBlocks().count(found.header) == 0) {
         tell("Videohub: unknown block \"" + found.header.substr(0, 60) + "\" skipped");
     }
@@ -119,7 +146,12 @@ void videohub_link::labels(const videohub::block& found, int database)
             tell("Videohub: label line \"" + line.substr(0, 60) + "\" skipped");
             continue;
         }
-        nameReported(database, index, label, firstDump_);
+        if (label.size() > videohub::maxLabel) {
+            tell("Videohub: label " + std::to_string(index) + " longer than " + std::to_string(videohub::maxLabel) +
+                 " bytes; skipped");
+            continue;
+        }
+        nameReported(database, index, label);
     }
 }
 
@@ -139,12 +171,8 @@ void videohub_link::routing(const videohub::block& found)
         reported(output, input, change);
     }
     requests().finishPoll();
-    if (!preludeDone_) {
-        // Older routers end their dump here, without END PRELUDE.
-        preludeDone_ = true;
-        firstDump_ = false;
-        requests().trySending();
-    }
+    // Older routers end their dump here, without END PRELUDE.
+    endPrelude();
 }
 
 void videohub_link::deviceInfo(const videohub::block& found)

@@ -5,14 +5,24 @@
 // block and waits for the ACK (or NAK: a locked output) and the routing
 // block that reports it; "RP" asks for the whole routing block and answers
 // from it. INPUT LABELS and OUTPUT LABELS are names databases 0 and 1 of the
-// device: a label that changes after the opening dump becomes a names change
-// for the panel. Blocks and lines the link does not know are skipped; a
-// request not acknowledged in time counts as a lost router (TCP loses
-// nothing, so nothing is sent again).
+// device: a label that differs from the name the host holds becomes a names
+// change for the panel, delivered once per index however often it changed.
+// Labels longer than videohub::maxLabel bytes are refused. Blocks and lines
+// the link does not know are skipped; a request not acknowledged in time
+// counts as a lost router (TCP loses nothing, so nothing is sent again).
+//
+// The opening dump is the refresh after every connect: polls kept while the
+// router was away are answered when it ends (END PRELUDE, or the routing
+// block of an older router, or after the ACK and reply times when neither
+// comes).
 //
 // Video routing only: no monitoring outputs, serial ports, processing units,
 // frame buffers or locks of our own; an empty label reads as no name.
 #pragma once
+
+#include <memory>
+
+#include <boost/asio/steady_timer.hpp>
 
 #include "routers/network_link.h"
 #include "routers/videohub_codec.h"
@@ -21,6 +31,9 @@ class videohub_link final : public network_link {
 public:
     videohub_link(event_loop& loop, device_model& device, router_reports& reports, link_address address, int offset,
                   link_timing timing);
+    ~videohub_link() override;
+    videohub_link(const videohub_link&) = delete;
+    videohub_link& operator=(const videohub_link&) = delete;
 
     std::string describe() const override;
 
@@ -29,7 +42,9 @@ private:
     std::vector<std::uint8_t> pollRequest(int wireFirst, int wireLast) override;
     void received(const std::uint8_t* bytes, std::size_t size) override;
     void connectionMade() override;
+    void beginRefresh() override {}
     bool ready() const override { return connected() && preludeDone_; }
+    void endPrelude();
     const char* protocolName() const override { return "Videohub"; }
     void handle(const videohub::block& found);
     void labels(const videohub::block& found, int database);
@@ -38,5 +53,6 @@ private:
 
     videohub::reader reader_;
     bool preludeDone_ = false;
-    bool firstDump_ = true;  // names of the very first dump are the starting state, not changes
+    boost::asio::steady_timer preludeTimer_;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

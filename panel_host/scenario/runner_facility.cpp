@@ -40,6 +40,10 @@ void scenario_runner::runFacility(const scenario_step& step, bool scheduled)
 
 void scenario_runner::nameChanged(int device, int database, int index, const std::string& name)
 {
+    // Before any component exists the names database holds the name already
+    // and there is no one to tell: a router's opening dump is no news.
+    if (!anyComponentExists())
+        return;
     scenario_step step;
     step.kind = step_kind::rename;
     step.file = "router " + std::to_string(device);

@@ -105,7 +105,8 @@ public:
     // reported (routers/router_setup.h); revertives it queued are delivered
     // before the step.
     void setBetweenSteps(std::function<void()> hook) { betweenSteps_ = std::move(hook); }
-    // A router reported a new name: delivered as "rename" would.
+    // A router reported a new name: delivered as "rename" would, once a
+    // component exists.
     void nameChanged(int device, int database, int index, const std::string& name);
 
     // The current component: the one lines without a name address.

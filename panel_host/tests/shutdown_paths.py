@@ -48,6 +48,9 @@ class silent_router:
         self.server.bind(("127.0.0.1", 0))
         self.server.listen(4)
         self.port = self.server.getsockname()[1]
+        # Set once an interrogate or a connect (DLE STX 01 or 02) comes: the
+        # tally dump the link asks for first has gone unanswered, and the
+        # run waits on the router.
         self.heard = threading.Event()
         self.clients = []
         threading.Thread(target=self.serve, daemon=True).start()
@@ -62,6 +65,7 @@ class silent_router:
             threading.Thread(target=self.read, args=(client,), daemon=True).start()
 
     def read(self, client):
+        received = b""
         while True:
             try:
                 data = client.recv(4096)
@@ -69,7 +73,9 @@ class silent_router:
                 return
             if not data:
                 return
-            self.heard.set()
+            received = (received + data)[-4096:]
+            if b"\x10\x02\x01" in received or b"\x10\x02\x02" in received:
+                self.heard.set()
 
     def close(self):
         self.server.close()
@@ -114,7 +120,7 @@ def recording_is_whole(path, what, first_line="create"):
     except OSError as error:
         failures.append("%s: no recording: %s" % (what, error))
         return
-    check(("\n" + first_line + "\n") in text and "# The state at the end of the recording.\n" in text,
+    check((first_line is None or ("\n" + first_line + "\n") in text) and "# The state at the end of the recording.\n" in text,
           "%s: the recording lacks the session or its final state:\n%s" % (what, text[:400]))
 
 
@@ -186,7 +192,9 @@ def scenario_waiting(second_signal):
     err = read(err)
     check(process.returncode == 1, "%s: exit status %d, not 1\n%s" % (what, process.returncode, err))
     check("the run was ended (SIGINT) before this line" in err, what + ": no failure for the lines left:\n" + err)
-    recording_is_whole(record, what)
+    # The run may still wait for the router's state before its first line,
+    # so the session may hold no line yet; the file must still be whole.
+    recording_is_whole(record, what, first_line=None)
     return took
 
 

@@ -43,14 +43,16 @@ void swp08_double::received(double_session& session, const std::uint8_t* bytes, 
     reader.feed(bytes, size, items);
     for (const auto& found : items) {
         if (found.what == swp08::item::kind::bad_frame) {
-            requests_.push_back("bad frame: " + found.problem);
+            logRequest("bad frame: " + found.problem);
             if (!silent_)
                 session.write(std::string{char(swp08::dle), char(swp08::nak)});
             continue;
         }
+        if (found.what == swp08::item::kind::nak_received)
+            logRequest("NAK");
         if (found.what != swp08::item::kind::message)
             continue;  // the client's ACKs, NAKs and junk
-        requests_.push_back(swp08::hex(found.data));
+        logRequest(swp08::hex(found.data));
         if (silent_)
             continue;
         if (nakNext_ > 0) {
@@ -59,9 +61,12 @@ void swp08_double::received(double_session& session, const std::uint8_t* bytes, 
             continue;
         }
         // The ACK and the reply leave in one write: the client must take
-        // them apart.
+        // them apart. Tallies for a dump go before the ACK.
         std::string reply{char(swp08::dle), char(swp08::ack)};
-        message(session, found.data, reply);
+        if (found.data[0] == swp08::cmdTallyDumpRequest && dumpAnswer_ == dump_answer::tallies)
+            reply = tallies() + reply;
+        else
+            message(session, found.data, reply);
         session.write(reply);
     }
 }
@@ -82,6 +87,7 @@ void swp08_double::message(double_session& session, const std::vector<std::uint8
         if (!validRoute(point.destination, point.source))
             return;
         state_.routes[static_cast<std::size_t>(point.destination)] = point.source;
+        clientRouted(point.destination, point.source);
         // The connected message goes to every client; to the one that asked
         // right behind its ACK.
         std::string connected = framed(swp08::crosspointMessage(swp08::cmdConnected, point));
@@ -92,15 +98,69 @@ void swp08_double::message(double_session& session, const std::vector<std::uint8
         return;
     }
     if (command == swp08::cmdTallyDumpRequest && data.size() >= 2 && (data[1] >> 4) == matrix_ &&
-        (data[1] & 0x0F) == level_) {
-        bool small = state_.outputs <= 192 && state_.inputs <= 192;
-        std::size_t chunk = small ? 128 : 64;
-        for (std::size_t first = 0; first < state_.routes.size(); first += chunk) {
-            std::size_t end = std::min(state_.routes.size(), first + chunk);
-            std::vector<int> sources(state_.routes.begin() + static_cast<std::ptrdiff_t>(first),
-                                     state_.routes.begin() + static_cast<std::ptrdiff_t>(end));
-            reply += framed(small ? swp08::tallyDumpByte(matrix_, level_, static_cast<int>(first), sources)
-                                  : swp08::tallyDumpWord(matrix_, level_, static_cast<int>(first), sources));
-        }
+        (data[1] & 0x0F) == level_ && dumpAnswer_ == dump_answer::dump)
+        reply += dump();
+}
+
+std::string swp08_double::dump()
+{
+    bool small = state_.outputs <= 192 && state_.inputs <= 192;
+    std::size_t chunk = small ? 128 : 64;
+    std::string frames;
+    for (std::size_t first = 0; first < state_.routes.size(); first += chunk) {
+        std::size_t end = std::min(state_.routes.size(), first + chunk);
+        std::vector<int> sources(state_.routes.begin() + static_cast<std::ptrdiff_t>(first),
+                                 state_.routes.begin() + static_cast<std::ptrdiff_t>(end));
+        frames += framed(small ? swp08::tallyDumpByte(matrix_, level_, static_cast<int>(first), sources)
+                               : swp08::tallyDumpWord(matrix_, level_, static_cast<int>(first), sources));
     }
+    return frames;
+}
+
+std::string swp08_double::tallies()
+{
+    std::string frames;
+    for (int output = 0; output < state_.outputs; ++output)
+        frames += framed(swp08::crosspointMessage(
+            swp08::cmdTally, {matrix_, level_, output, state_.routes[static_cast<std::size_t>(output)], false}));
+    return frames;
+}
+
+void swp08_double::sendDump() { broadcast(dump()); }
+
+void swp08_double::sendTally(int output)
+{
+    if (output < 0 || output >= state_.outputs)
+        return;
+    broadcast(framed(swp08::crosspointMessage(
+        swp08::cmdTally, {matrix_, level_, output, state_.routes[static_cast<std::size_t>(output)], false})));
+}
+
+void swp08_double::floodReports(std::size_t count)
+{
+    if (state_.outputs == 0 || state_.inputs == 0)
+        return;
+    flood(count, [this](std::size_t i) {
+        int input = static_cast<int>(i % static_cast<std::size_t>(state_.inputs));
+        state_.routes[0] = input;
+        std::vector<std::uint8_t> bytes =
+            swp08::frame(swp08::crosspointMessage(swp08::cmdConnected, {matrix_, level_, 0, input, false}));
+        return std::string(bytes.begin(), bytes.end());
+    });
+}
+
+void swp08_double::sendOutOfRange()
+{
+    auto matrixLevel = static_cast<std::uint8_t>((matrix_ << 4) | level_);
+    std::vector<std::uint8_t> data{swp08::cmdConnected, matrixLevel, 0x00, 0x86, 0x8A};
+    // And a word dump of destinations 65535 and 65536, past any router.
+    std::vector<std::uint8_t> far{swp08::cmdTallyDumpWord, matrixLevel, 2, 0xFF, 0xFF, 0, 1, 0, 1};
+    broadcast(framed(data) + framed(far));
+}
+
+std::string swp08_double::junk() const
+{
+    std::vector<std::uint8_t> frame = swp08::frame({swp08::cmdConnected, 0, 0, 0, 0});
+    frame[frame.size() - 3] ^= 0x01;  // the checksum (never a DLE here)
+    return "junk" + std::string(frame.begin(), frame.end());
 }

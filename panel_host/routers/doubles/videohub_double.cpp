@@ -81,6 +81,35 @@ void videohub_double::relabel(int database, int index, const std::string& label)
     broadcast(labelBlock(database, {index}));
 }
 
+void videohub_double::sendDump() { broadcast(routingBlock(everyOutput())); }
+
+void videohub_double::floodReports(std::size_t count)
+{
+    if (state_.outputs == 0 || state_.inputs == 0)
+        return;
+    flood(count, [this](std::size_t i) {
+        int input = static_cast<int>(i % static_cast<std::size_t>(state_.inputs));
+        state_.routes[0] = input;
+        return routingBlock({0});
+    });
+}
+
+void videohub_double::floodLabels(std::size_t count)
+{
+    if (state_.inputs == 0)
+        return;
+    flood(count, [this](std::size_t i) {
+        state_.inputLabels[0] = "Flood " + std::to_string(i + 1);
+        return labelBlock(0, {0});
+    });
+}
+
+void videohub_double::sendOutOfRange()
+{
+    broadcast(videohub::formatBlock("INPUT LABELS", {"70000 Far away", "1 " + std::string(300, 'L')}) +
+              videohub::formatBlock("VIDEO OUTPUT ROUTING", {"70000 1"}));
+}
+
 void videohub_double::lockByOther(int output)
 {
     if (output < 0 || output >= state_.outputs)
@@ -97,12 +126,12 @@ void videohub_double::received(double_session& session, const std::uint8_t* byte
     reader.feed(reinterpret_cast<const char*>(bytes), size, blocks);
     for (const auto& found : blocks) {
         if (found.what != videohub::block::kind::data) {
-            requests_.push_back("bad block");
+            logRequest("bad block");
             if (!silent_)
                 session.write("NAK\n\n");
             continue;
         }
-        requests_.push_back(found.header + (found.lines.empty() ? "" : ": " + found.lines.front()));
+        logRequest(found.header + (found.lines.empty() ? "" : ": " + found.lines.front()));
         if (!silent_)
             block(session, found.header, found.lines);
     }
@@ -152,6 +181,7 @@ void videohub_double::routingRequest(double_session& session, const std::vector<
     std::vector<int> outputs;
     for (const auto& route : routes) {
         state_.routes[static_cast<std::size_t>(route.first)] = route.second;
+        clientRouted(route.first, route.second);
         outputs.push_back(route.first);
     }
     broadcast(routingBlock(outputs));

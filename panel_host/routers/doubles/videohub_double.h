@@ -13,8 +13,16 @@ class videohub_double final : public router_double {
 public:
     videohub_double(boost::asio::io_context& context, double_state state);
     void routeByOther(int output, int input) override;
+    void sendDump() override;
+    void floodReports(std::size_t count) override;
+    // A label and a route far beyond 65,536, and a label longer than any
+    // router's.
+    void sendOutOfRange() override;
+    std::string junk() const override { return "junk without a header\n\n"; }
     // A label changes on the router (database 0 inputs, 1 outputs).
     void relabel(int database, int index, const std::string& label);
+    // `count` changes of input 1's label ("Flood 1", "Flood 2", ...).
+    void floodLabels(std::size_t count);
     // Another client locks an output.
     void lockByOther(int output);
 
