@@ -16,6 +16,7 @@ std::string swp08_double::framed(const std::vector<std::uint8_t>& data)
     std::vector<std::uint8_t> bytes = swp08::frame(data);
     if (corruptNext_) {
         corruptNext_ = false;
+        repaired_.assign(bytes.begin(), bytes.end());
         // The checksum is the byte before DLE ETX (never a doubled DLE here
         // for the messages we send, which is checked).
         std::uint8_t& checksum = bytes[bytes.size() - 3];
@@ -48,8 +49,14 @@ void swp08_double::received(double_session& session, const std::uint8_t* bytes, 
                 session.write(std::string{char(swp08::dle), char(swp08::nak)});
             continue;
         }
-        if (found.what == swp08::item::kind::nak_received)
+        if (found.what == swp08::item::kind::nak_received) {
             logRequest("NAK");
+            // The frame damaged on command goes again, right, as a router
+            // sends again what its peer NAKed.
+            if (!repaired_.empty())
+                session.write(repaired_);
+            repaired_.clear();
+        }
         if (found.what != swp08::item::kind::message)
             continue;  // the client's ACKs, NAKs and junk
         logRequest(swp08::hex(found.data));

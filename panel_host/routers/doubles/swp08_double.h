@@ -29,7 +29,8 @@ public:
     void answerDumps(dump_answer how) { dumpAnswer_ = how; }
     // The next `count` good frames are answered with NAK as if damaged.
     void nakNext(int count) { nakNext_ = count; }
-    // The next frame sent carries a wrong checksum.
+    // The next frame sent carries a wrong checksum; the first NAK after it
+    // has it sent again, right.
     void corruptNext() { corruptNext_ = true; }
 
 private:
@@ -42,5 +43,6 @@ private:
     int matrix_, level_;
     int nakNext_ = 0;
     bool corruptNext_ = false;
+    std::string repaired_;  // the damaged frame as it should have been, until a NAK
     dump_answer dumpAnswer_ = dump_answer::dump;
 };
