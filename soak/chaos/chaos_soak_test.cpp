@@ -9,6 +9,7 @@
 
 #include "chaos_facility.h"
 #include "chaos_faults.h"
+#include "routers/doubles/double_commands.h"
 
 namespace {
 
@@ -98,6 +99,36 @@ TEST(ChaosSoak, AComponentThatMissedARouteFailsTheTallyCheck)
     EXPECT_EQ(result.rounds, 2);
     EXPECT_NE(result.failure.find("for destination 7 of router 32, the router carries"), std::string::npos)
         << result.failure << result.recentTranscript;
+}
+
+// Found by the soak (seed 5): a route's report damaged on the wire while
+// junk used up the NAKs a second may send, so that the router never sent it
+// again. The route counted as taken, and the host's view and every tally
+// kept the old source until the next connect. The link now asks what the
+// destination carries.
+TEST(ChaosSoak, ARouteWhoseReportIsLostIsAskedOf)
+{
+    chaos_settings settings = fewRounds(1);
+    chaos_facility facility({settings.modulePath, settings.layoutDir, settings.installation, ""});
+    std::string error;
+    ASSERT_TRUE(facility.start(error)) << error;
+    router_double& router = facility.router(31);
+    const int before = router.state().routes[1] + 1;  // destination package 2 is destination 2
+    const int package = before == 1 ? 2 : 1;
+    EXPECT_EQ(runDoubleCommand(router, "junk 1000000"), "");
+    facility.loop().runFor(std::chrono::milliseconds(100));
+    EXPECT_EQ(runDoubleCommand(router, "corrupt"), "");
+    facility.run("A: set srcpkg " + std::to_string(package) + "\nA: set destpkg 2\nA: press Take\n");
+    ASSERT_EQ(router.state().routes[1] + 1, package);
+    const bool same = facility.loop().runUntil([&] { return facility.device(31).crosspoint(2) == package; },
+                                               std::chrono::milliseconds(8000));
+    EXPECT_TRUE(same) << "the host says " << facility.device(31).crosspoint(2).value_or(0) << ", the router carries "
+                      << package;
+    facility.run("wait 100ms\n");
+    for (const std::string& component : chaos_facility::componentNames()) {
+        const auto& handed = facility.reader().handed().at(component);
+        EXPECT_EQ(handed.at({31, 2}), package) << component;
+    }
 }
 
 }  // namespace
