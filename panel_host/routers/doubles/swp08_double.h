@@ -29,8 +29,9 @@ public:
     void answerDumps(dump_answer how) { dumpAnswer_ = how; }
     // The next `count` good frames are answered with NAK as if damaged.
     void nakNext(int count) { nakNext_ = count; }
-    // The next frame sent carries a wrong checksum; the first NAK after it
-    // has it sent again, right.
+    // The next frame sent carries a wrong checksum; it is sent again, right,
+    // on the first NAK after it, or after 0.2 s without one (a router sends
+    // again what was not acknowledged).
     void corruptNext() { corruptNext_ = true; }
 
 private:
@@ -43,6 +44,8 @@ private:
     int matrix_, level_;
     int nakNext_ = 0;
     bool corruptNext_ = false;
-    std::string repaired_;  // the damaged frame as it should have been, until a NAK
+    void sendRepaired();
+    std::string repaired_;  // the damaged frame as it should have been, until sent again
+    boost::asio::steady_timer repairTimer_;
     dump_answer dumpAnswer_ = dump_answer::dump;
 };
