@@ -143,7 +143,8 @@ bool chaos_facility::start(std::string& error)
     links_->connectAll();
     std::string lines;
     for (const std::string& name : componentNames())
-        lines += name + ": create\n" + name + ": set matrixobject MTX\n" + name + ": set uselevels 1,2,3\n";
+        for (const char* line : {": create\n", ": set matrixobject MTX\n", ": set uselevels 1,2,3\n"})
+            lines.append(name).append(line);
     if (!run(lines)) {
         error = "the components could not be set up:\n" + reader_.recent();
         return false;

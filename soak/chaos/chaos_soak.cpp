@@ -103,7 +103,7 @@ void chaos_run::doStep(const chaos_step& step)
     for (std::string line; std::getline(lines, line);) {
         const std::string refused = runDoubleCommand(facility_.router(step.device), line);
         if (!refused.empty())
-            log_.push_back("  the double refused \"" + line + "\": " + refused);
+            log_.push_back(std::string("  the double refused \"").append(line).append("\": ").append(refused));
     }
 }
 
@@ -234,7 +234,8 @@ bool chaos_run::checkUndoLabels()
     for (int device : {31, 32}) {
         const std::string label = carriedLabel(device, destination);
         if (!label.empty()) {
-            lines += who + "expect text Src_UL" + std::to_string(level) + " \"" + label + "\"\n";
+            lines.append(who).append("expect text Src_UL").append(std::to_string(level)).append(" \"");
+            lines.append(label).append("\"\n");
             ++result_.labelChecks;
         }
         ++level;
