@@ -27,11 +27,13 @@ std::string swp08_double::framed(const std::vector<std::uint8_t>& data)
         repaired_.assign(bytes.begin(), bytes.end());
         // A router sends again what its peer did not acknowledge: the peer
         // may NAK (below) or, rate-limited, say nothing.
-        repairTimer_.expires_after(std::chrono::milliseconds(200));
-        repairTimer_.async_wait([this](const boost::system::error_code& error) {
-            if (!error)
-                sendRepaired();
-        });
+        if (repeatUnacknowledged_) {
+            repairTimer_.expires_after(std::chrono::milliseconds(200));
+            repairTimer_.async_wait([this](const boost::system::error_code& error) {
+                if (!error)
+                    sendRepaired();
+            });
+        }
         // The checksum is the byte before DLE ETX (never a doubled DLE here
         // for the messages we send, which is checked).
         std::uint8_t& checksum = bytes[bytes.size() - 3];

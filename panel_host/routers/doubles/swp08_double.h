@@ -33,6 +33,9 @@ public:
     // on the first NAK after it, or after 0.2 s without one (a router sends
     // again what was not acknowledged).
     void corruptNext() { corruptNext_ = true; }
+    // Off: a damaged frame goes again on a NAK only, as from a router that
+    // never repeats what was not acknowledged.
+    void repeatUnacknowledged(bool on) { repeatUnacknowledged_ = on; }
 
 private:
     void opened(double_session& session) override;
@@ -45,6 +48,7 @@ private:
     int nakNext_ = 0;
     bool corruptNext_ = false;
     void sendRepaired();
+    bool repeatUnacknowledged_ = true;
     std::string repaired_;  // the damaged frame as it should have been, until sent again
     boost::asio::steady_timer repairTimer_;
     dump_answer dumpAnswer_ = dump_answer::dump;
