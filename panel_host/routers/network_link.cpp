@@ -119,6 +119,18 @@ void network_link::poll(int first, int last, router_reports& answerTo)
     waitSettled();
 }
 
+void network_link::routeUnreported(int destination)
+{
+    // The router took the route and never said what the destination carries
+    // now (its report lost, say, as a damaged frame that was not NAKed):
+    // until it is asked, the host's view and every panel's tally of it may
+    // be wrong. The answer reaches them as any report does.
+    const int wire = toWire(destination);
+    if (wire < 0 || !connected())
+        return;
+    requests_.addPoll(pollRequest(wire, wire), destination, destination, [](const poll_result&) {});
+}
+
 void network_link::keepPoll(int first, int last, router_reports& answerTo)
 {
     // Ranges of one asker that overlap or touch become one, so that a

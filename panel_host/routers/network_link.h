@@ -132,6 +132,7 @@ private:
     void sendRequest(const std::vector<std::uint8_t>& bytes) override { send(bytes); }
     void unanswered(const std::string& why) override { connection_.drop(why); }
     void tellRequests(const std::string& text, router_reports::level how) override { tell(text, how); }
+    void routeUnreported(int destination) override;
 
     bool pollRange(int& first, int& last) const;
     // A poll to answer once the refresh is over, merged with those kept.

@@ -200,6 +200,7 @@ void request_queue::finishRequest()
     } else if (head.refusal.empty() && head.acknowledged && !head.reported) {
         tell("no report of destination " + std::to_string(head.first) + " after the route",
              router_reports::level::detail);
+        sender_.routeUnreported(head.first);
     }
     trySending();
 }

@@ -5,7 +5,7 @@
 // A request ends when:
 // - a route: the router reported the destination as changed, or no report
 //   came within link_timing::reply of the ACK (the route still counts as
-//   taken);
+//   taken, and the sender is told, to ask what the destination carries);
 // - a poll: the router reported every destination of the range, or the
 //   protocol says its answer is complete (finishPoll), or no further answer
 //   came within the reply time; what it got is handed to the poll's `done`;
@@ -54,6 +54,10 @@ public:
     virtual void unanswered(const std::string& why) = 0;
     // A line about the requests for the transcript.
     virtual void tellRequests(const std::string& text, router_reports::level how) = 0;
+    // A route was acknowledged and its destination never reported: what
+    // the router carries there is not known; the link asks (a poll queued
+    // here goes out next).
+    virtual void routeUnreported(int destination) = 0;
 };
 
 // How a poll ended.

@@ -25,6 +25,7 @@ struct transcript : request_sender {
                         text);
     }
     bool mayRequest() const override { return may; }
+    void routeUnreported(int destination) override { lines.push_back("ask of " + std::to_string(destination)); }
     void sendRequest(const std::vector<std::uint8_t>& bytes) override
     {
         lines.push_back("sent " + std::string(bytes.begin(), bytes.end()));
@@ -112,8 +113,9 @@ TEST_F(RequestQueue, SendsOneAtATimeAndEndsARouteOnItsReport)
     queue.acknowledged();
     queue.timedOut();
     EXPECT_EQ(*second, "");
-    EXPECT_EQ(log.take(), (lines{"detail: an ACK that answers no request, ignored", "polled 1", "polled 2",
-                                 "sent route 7 to 8", "detail: no report of destination 8 after the route"}));
+    EXPECT_EQ(log.take(),
+              (lines{"detail: an ACK that answers no request, ignored", "polled 1", "polled 2", "sent route 7 to 8",
+                     "detail: no report of destination 8 after the route", "ask of 8"}));
     queue.acknowledged();
     EXPECT_EQ(log.take(), lines{"detail: an ACK that answers no request, ignored"});
 }

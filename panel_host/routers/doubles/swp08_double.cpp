@@ -7,8 +7,16 @@
 namespace asio = boost::asio;
 
 swp08_double::swp08_double(asio::io_context& context, double_state state, int matrix, int level)
-    : router_double(context, std::move(state)), matrix_(matrix), level_(level)
+    : router_double(context, std::move(state)), matrix_(matrix), level_(level), repairTimer_(context)
 {
+}
+
+void swp08_double::sendRepaired()
+{
+    repairTimer_.cancel();
+    if (!repaired_.empty())
+        broadcast(repaired_);
+    repaired_.clear();
 }
 
 std::string swp08_double::framed(const std::vector<std::uint8_t>& data)
@@ -16,6 +24,16 @@ std::string swp08_double::framed(const std::vector<std::uint8_t>& data)
     std::vector<std::uint8_t> bytes = swp08::frame(data);
     if (corruptNext_) {
         corruptNext_ = false;
+        repaired_.assign(bytes.begin(), bytes.end());
+        // A router sends again what its peer did not acknowledge: the peer
+        // may NAK (below) or, rate-limited, say nothing.
+        if (repeatUnacknowledged_) {
+            repairTimer_.expires_after(std::chrono::milliseconds(200));
+            repairTimer_.async_wait([this](const boost::system::error_code& error) {
+                if (!error)
+                    sendRepaired();
+            });
+        }
         // The checksum is the byte before DLE ETX (never a doubled DLE here
         // for the messages we send, which is checked).
         std::uint8_t& checksum = bytes[bytes.size() - 3];
@@ -48,8 +66,12 @@ void swp08_double::received(double_session& session, const std::uint8_t* bytes, 
                 session.write(std::string{char(swp08::dle), char(swp08::nak)});
             continue;
         }
-        if (found.what == swp08::item::kind::nak_received)
+        if (found.what == swp08::item::kind::nak_received) {
             logRequest("NAK");
+            // The frame damaged on command goes again, right, as a router
+            // sends again what its peer NAKed.
+            sendRepaired();
+        }
         if (found.what != swp08::item::kind::message)
             continue;  // the client's ACKs, NAKs and junk
         logRequest(swp08::hex(found.data));

@@ -29,8 +29,13 @@ public:
     void answerDumps(dump_answer how) { dumpAnswer_ = how; }
     // The next `count` good frames are answered with NAK as if damaged.
     void nakNext(int count) { nakNext_ = count; }
-    // The next frame sent carries a wrong checksum.
+    // The next frame sent carries a wrong checksum; it is sent again, right,
+    // on the first NAK after it, or after 0.2 s without one (a router sends
+    // again what was not acknowledged).
     void corruptNext() { corruptNext_ = true; }
+    // Off: a damaged frame goes again on a NAK only, as from a router that
+    // never repeats what was not acknowledged.
+    void repeatUnacknowledged(bool on) { repeatUnacknowledged_ = on; }
 
 private:
     void opened(double_session& session) override;
@@ -42,5 +47,9 @@ private:
     int matrix_, level_;
     int nakNext_ = 0;
     bool corruptNext_ = false;
+    void sendRepaired();
+    bool repeatUnacknowledged_ = true;
+    std::string repaired_;  // the damaged frame as it should have been, until sent again
+    boost::asio::steady_timer repairTimer_;
     dump_answer dumpAnswer_ = dump_answer::dump;
 };
