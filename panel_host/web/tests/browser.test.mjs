@@ -4,10 +4,11 @@
 // sees another's state. These prove the page and its API; the panel's own
 // logic is pinned by the scenario and unit tests.
 //
-//   PANEL_HOST=build/default/bin/panel_host ZELM_SOURCE_DIR=. node --test panel_host/web/tests/
+//   PANEL_HOST=build/default/bin/panel_host ZELM_SOURCE_DIR=. node panel_host/web/tests/browser.test.mjs
 //
 // Exit status 77 (skipped) when playwright-core is not installed
-// (scripts/install-web-deps installs it).
+// (scripts/install-web-deps installs it). Run the file with node itself:
+// `node --test` turns that 77 into a failure of its own.
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
