@@ -108,6 +108,10 @@ TEST(InstallationLookups, PathBeyondItsRoomReadsZero)
         std::filesystem::create_directories(dir);
         std::ofstream(dir / "dev_007.ini") << "[Database]\nDatabaseSize_1=64\n";
     }
+    // Cut to its room, the longer path would name "dev_007.in": a file
+    // there too, so reading the cut path would show.
+    std::ofstream(std::filesystem::path(root) / tooLong / "config" / "system" / "dev_007.in")
+        << "[Database]\nDatabaseSize_1=32\n";
     setEnvironmentVariable("QV_SYSTEM", fits);
     EXPECT_EQ(recording_panel::readDatabaseSize(7, 1), 64);
     setEnvironmentVariable("QV_SYSTEM", tooLong);

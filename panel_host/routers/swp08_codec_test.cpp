@@ -88,6 +88,14 @@ TEST(Swp08Framing, AddressesBeyond128UseTheMultiplier)
     EXPECT_EQ(points[1].destination, 511);
     EXPECT_EQ(points[0].source, 1000);
     EXPECT_FALSE(swp08::readTallyDump(bytes({22, 0x00, 5, 0, 1, 2}), points));  // count says 5, holds 2
+    // Bit 3 of the same byte flags the source's signal as bad, between the
+    // destination's multiplier (bits 4 to 6) and the source's (bits 0 to 2).
+    const std::vector<std::uint8_t> flagged = swp08::crosspointMessage(swp08::cmdConnected, {2, 3, 900, 300, true});
+    EXPECT_EQ(swp08::hex(flagged), "04 23 7A 04 2C");
+    ASSERT_TRUE(swp08::readCrosspoint(flagged, point));
+    EXPECT_TRUE(point.badSource);
+    EXPECT_EQ(point.destination, 900);
+    EXPECT_EQ(point.source, 300);
 }
 
 // A byte with its top bit set in a 7-bit field is refused, never masked:

@@ -130,6 +130,8 @@ TEST(Json, QuotesControlCharactersAndBadUtf8)
 {
     EXPECT_EQ(json::quote("a\"b\\c\n\x01"), "\"a\\\"b\\\\c\\n\\u0001\"");
     EXPECT_EQ(json::quote("CAM \xE2\x96\xB6 \xff"), "\"CAM \xE2\x96\xB6 \\ufffd\"");
+    // DEL is escaped too, so no text on the wire holds an invisible control.
+    EXPECT_EQ(json::quote("\x1f \x7f~"), "\"\\u001f \\u007f~\"");
     json::writer out;
     out.beginObject().key("a").beginArray().value(1).value("x").null().endArray().key("b").value(true).endObject();
     EXPECT_EQ(out.text(), "{\"a\":[1,\"x\",null],\"b\":true}");

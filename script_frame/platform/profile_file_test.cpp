@@ -100,6 +100,24 @@ TEST(ProfileFile, DefaultRoomAndAskedNames)
     EXPECT_EQ(readText(file, "0", 256, " Database\t", " DatabaseSize_2 ").text, "abc");
 }
 
+// A value or default exactly as long as the room loses its last byte to
+// the NUL, and nothing past the room is written: the caller's buffer is
+// often exactly `size` bytes.
+TEST(ProfileFile, ATextAsLongAsTheRoomIsCutOneShort)
+{
+    const std::string file = "[Database]\nDatabaseSize_1=1234\nDatabaseSize_2=\"1234\"\n";
+    for (const char* key : {"DatabaseSize_1", "DatabaseSize_2", "DatabaseSize_3"}) {
+        char result[8];
+        std::memset(result, 'x', sizeof result);
+        const std::uint32_t count =
+            zelm_platform::readProfileText("Database", key, "5678", result, 4, file.data(), file.size());
+        const std::string expected = std::strcmp(key, "DatabaseSize_3") == 0 ? "567" : "123";
+        EXPECT_EQ(count, 3U) << key;
+        EXPECT_EQ(std::string(result), expected) << key;
+        EXPECT_EQ(std::string(result + 4, 4), "xxxx") << key << ": written past the room";
+    }
+}
+
 TEST(ProfileFile, ReadsTheFileAtAPath)
 {
     temp_installation installation;

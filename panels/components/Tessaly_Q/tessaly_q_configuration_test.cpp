@@ -383,3 +383,18 @@ TEST_P(TessalyQConfiguration, ALevelTakenOutOfUseHoldsNoRouter)
     panel.destroy();
     EXPECT_EQ(panel.sent(), (lines{"RU 31", "AS"}));
 }
+
+// A router id below zero in driver_ids is never registered (it has no
+// size), yet a reset releases it, as it releases any id but 0; destroying
+// the panel releases only positive ones.
+TEST_P(TessalyQConfiguration, ARouterIdBelowZeroIsReleasedByAResetButNotOnDestroying)
+{
+    writeMatrix("t0,t1,Alpha,Beta", "7,20,-4,32");
+    install.writeDatabaseSize(32, 1, 100);
+    configure("1,2");
+    panel.parameter("uselevels=");
+    EXPECT_EQ(panel.sent(), join({{"RU -4", "RU 32"}, captionsClearedAndLevelsCrossed}));
+    configure("1");
+    panel.destroy();
+    EXPECT_EQ(panel.sent(), (lines{"AS"}));
+}

@@ -180,6 +180,40 @@ TEST_P(TessalyQTallies, ATakeOnADestinationBeyondTheTableRoutesButRecordsNothing
                                   textClears({"Src_UL1", "Src_UL2", "Src_UL3", "Dst_UL1", "Dst_UL2", "Dst_UL3"})}));
 }
 
+// Level 1's entry 201 would be level 2's entry 0 in memory. With that entry
+// known, a capture that reads one past the table would show router 14's
+// source 5 as level 1's undo and route it back onto router 12.
+TEST_P(TessalyQTallies, ATakeJustBeyondTheTableDoesNotReadTheNextLevelsEntries)
+{
+    configureRouters();
+    panel.revertive(14, 0, 5);
+    panel.revertive(14, 20, 7);
+    select("201,20");
+    panel.link.answer("RN 12 0 5", "SRC 5");
+    panel.link.answer("RN 12 1 201", "DST 201");
+    panel.link.answer("RN 14 0 7", "SRC 7");
+    panel.link.answer("RN 14 1 20", "DST 20");
+    panel.button("Take");
+    EXPECT_EQ(panel.sent(), join({disarmed,
+                                  {"RC 12 3 201 ',' 0", "RC 14 8 20 ',' 0"},
+                                  selectionCleared,
+                                  {
+                                      "TP 'text=n/a' '1' 'Src_UL1'",
+                                      "RN 14 0 7",
+                                      "TP 'text=SRC 7' '1' 'Src_UL2'",
+                                      "TP 'text=n/a' '1' 'Src_UL3'",
+                                      "RN 12 1 201",
+                                      "TP 'text=DST 201' '1' 'Dst_UL1'",
+                                      "RN 14 1 20",
+                                      "TP 'text=DST 20' '1' 'Dst_UL2'",
+                                      "TP 'text=n/a' '1' 'Dst_UL3'",
+                                      "CE '1' 'Undo'",
+                                  }}));
+    panel.button("Undo");
+    EXPECT_EQ(panel.sent(), join({{"RC 14 7 20 ',' 0", "CD '1' 'Undo'"},
+                                  textClears({"Src_UL1", "Src_UL2", "Src_UL3", "Dst_UL1", "Dst_UL2", "Dst_UL3"})}));
+}
+
 TEST_P(TessalyQTallies, AReportedStateIsStoredAsGivenAndMinusOneMeansUnknownAgain)
 {
     configureRouters();
