@@ -157,6 +157,8 @@ const char* simulated_host::showPanel(const host_command& command, const std::st
 const char* simulated_host::addNotice(const host_command& command, const std::string&)
 {
     notices_.push_back(command.args[0]);
+    if (notices_.size() > keptNotices)
+        notices_.pop_front();
     return nullptr;
 }
 
@@ -402,9 +404,8 @@ void simulated_host::reportName(device_model& device, int database, int index)
                               [this, &device, database, index] { nameListener_(device, database, index); });
 }
 
-void simulated_host::reportLink(const device_model& device, const std::string& text, level how)
+void simulated_host::reportAt(level how, const std::string& line)
 {
-    std::string line = "router " + std::to_string(device.number()) + ": " + text;
     if (how == level::warning)
         warn(line);
     else if (how == level::note)
@@ -413,16 +414,15 @@ void simulated_host::reportLink(const device_model& device, const std::string& t
         out_.detail(line);
 }
 
+void simulated_host::reportLink(const device_model& device, const std::string& text, level how)
+{
+    reportAt(how, "router " + std::to_string(device.number()) + ": " + text);
+}
+
 void simulated_host::reportLeftOut(const device_model& device, std::uint64_t count, level how)
 {
-    std::string line = "… " + std::to_string(count) + " more " + (how == level::detail ? "details" : "notes") +
-                       " from router " + std::to_string(device.number()) + " in the last second";
-    if (how == level::warning)
-        warn(line);
-    else if (how == level::note)
-        note(line);
-    else
-        out_.detail(line);
+    reportAt(how, "… " + std::to_string(count) + " more " + (how == level::detail ? "details" : "notes") +
+                      " from router " + std::to_string(device.number()) + " in the last second");
 }
 
 void simulated_host::setLink(int device, std::unique_ptr<router_link> link) { (*realLinks_)[device] = std::move(link); }

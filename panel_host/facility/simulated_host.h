@@ -27,6 +27,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -63,8 +64,10 @@ public:
     // Command lines (kind 0) sent since the last clearSent().
     const std::vector<std::string>& sent() const { return sent_; }
     void clearSent() { sent_.clear(); }
-    // Notices ("HN") in order.
-    const std::vector<std::string>& notices() const { return notices_; }
+    // Notices ("HN") in order: the last `keptNotices` of them, since a
+    // component may send one on every event of a long run.
+    static constexpr std::size_t keptNotices = 1000;
+    const std::deque<std::string>& notices() const { return notices_; }
 
     // Faults. The seed makes drops and duplicates repeatable.
     facility_faults& faults() { return *faults_; }
@@ -126,6 +129,8 @@ public:
     const std::string& layoutDir() const { return layoutDir_; }
 
 private:
+    // A line of `how` kind: a warning, a note, or a detail.
+    void reportAt(level how, const std::string& line);
     const char* handle(const std::string& line);
     // One handler a command word (the table in handle()); each gets the
     // parsed command and the line it came from.
@@ -177,7 +182,7 @@ private:
     std::map<int, std::vector<std::pair<int, int>>> registrations_;
     answer_ledger answers_;
     std::vector<std::string> sent_;
-    std::vector<std::string> notices_;
+    std::deque<std::string> notices_;
     std::vector<std::string> problems_;
     std::map<int, std::unique_ptr<router_link>> simulatedLinks_;
     using link_map = std::map<int, std::unique_ptr<router_link>>;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <filesystem>
 #include <memory>
 #include <sstream>
@@ -281,7 +282,13 @@ TEST_F(SimulatedHost, TimersAndNotices)
     send("ET 1");
     EXPECT_FALSE(clock.timerRunning(1));
     send("HN 'selected=-1'");
-    EXPECT_EQ(host.notices(), std::vector<std::string>{"selected=-1"});
+    EXPECT_EQ(host.notices(), std::deque<std::string>{"selected=-1"});
+    // A long run keeps only the last ones.
+    for (std::size_t notice = 0; notice < simulated_host::keptNotices + 5; ++notice)
+        send("HN 'n=" + std::to_string(notice) + "'");
+    ASSERT_EQ(host.notices().size(), simulated_host::keptNotices);
+    EXPECT_EQ(host.notices().front(), "n=5");
+    EXPECT_EQ(host.notices().back(), "n=" + std::to_string(simulated_host::keptNotices + 4));
     host.clearSent();
     EXPECT_TRUE(host.sent().empty());
 }

@@ -50,7 +50,7 @@ virtual_clock::item_map::iterator virtual_clock::insert(clock_item item)
     return items_.emplace(key, std::move(item));
 }
 
-void virtual_clock::scheduleRevertive(std::int64_t delay, int device, int destination, int source, int owner)
+clock_item virtual_clock::revertiveItem(std::int64_t delay, int device, int destination, int source, int owner)
 {
     clock_item item;
     item.what = clock_item::kind::revertive;
@@ -60,7 +60,12 @@ void virtual_clock::scheduleRevertive(std::int64_t delay, int device, int destin
     item.destination = destination;
     item.source = source;
     item.owner = owner;
-    insert(std::move(item));
+    return item;
+}
+
+void virtual_clock::scheduleRevertive(std::int64_t delay, int device, int destination, int source, int owner)
+{
+    insert(revertiveItem(delay, device, destination, source, owner));
 }
 
 void virtual_clock::scheduleLatestRevertive(std::int64_t delay, int device, int destination, int source, int owner)
@@ -71,14 +76,7 @@ void virtual_clock::scheduleLatestRevertive(std::int64_t delay, int device, int 
         waiting->second->second.source = source;
         return;
     }
-    clock_item item;
-    item.what = clock_item::kind::revertive;
-    item.due = now_ + (delay < 0 ? 0 : delay);
-    item.order = order_++;
-    item.device = device;
-    item.destination = destination;
-    item.source = source;
-    item.owner = owner;
+    clock_item item = revertiveItem(delay, device, destination, source, owner);
     item.merge = key;
     merged_.emplace(key, insert(std::move(item)));
 }

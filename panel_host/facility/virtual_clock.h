@@ -96,6 +96,7 @@ public:
     void dropPendingFor(int owner);
 
 private:
+    clock_item revertiveItem(std::int64_t delay, int device, int destination, int source, int owner);
     struct timer {
         std::int64_t next;
         std::uint64_t order;

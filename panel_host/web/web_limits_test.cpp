@@ -3,6 +3,7 @@
 // second to the pages), and connections at once (503 beyond). Through the
 // real server on 127.0.0.1 where sockets are what is bounded.
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 
@@ -18,6 +19,17 @@ using web::live_message;
 live_message bytes(std::size_t size) { return {std::make_shared<const std::string>(size, 'x')}; }
 
 // The most memory this process has held, in bytes (VmHWM).
+// Under AddressSanitizer (its quarantine keeps freed blocks) or valgrind
+// the process's peak memory is the tool's as much as ours.
+bool memoryIsOurs()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    return false;
+#else
+    return std::getenv("ZELM_UNDER_MEMCHECK") == nullptr;
+#endif
+}
+
 std::size_t peakMemory()
 {
     std::ifstream status("/proc/self/status");
@@ -176,7 +188,9 @@ TEST_F(Server, APageThatNeverReadsIsDroppedAtItsBudget)
     EXPECT_LT(read, std::size_t{16} * 1024 * 1024);
     EXPECT_EQ(state.status, 200);
     // Neither the page's queue nor the states built grew with the steps.
-    EXPECT_LT(peakMemory() - peakBefore, std::size_t{200} * 1024 * 1024);
+    if (memoryIsOurs()) {
+        EXPECT_LT(peakMemory() - peakBefore, std::size_t{200} * 1024 * 1024);
+    }
 }
 
 }  // namespace
