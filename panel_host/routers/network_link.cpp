@@ -5,7 +5,7 @@
 #include "text/file_faults.h"
 
 network_link::network_link(event_loop& loop, device_model& device, router_reports& reports, link_address address,
-                           int offset, link_timing timing)
+                           int offset, const link_timing& timing)
     : loop_(loop), device_(device), reports_(reports), address_(std::move(address)), offset_(offset), timing_(timing),
       notes_(loop.context(), device, reports, timing.notesPerSecond),
       connection_(loop.context(), address_, timing, *this), requests_(loop.context(), timing, *this)

@@ -53,7 +53,7 @@
 class network_link : public router_link, private connection_events, private request_sender {
 public:
     network_link(event_loop& loop, device_model& device, router_reports& reports, link_address address, int offset,
-                 link_timing timing);
+                 const link_timing& timing);
     network_link(const network_link&) = delete;
     network_link& operator=(const network_link&) = delete;
 

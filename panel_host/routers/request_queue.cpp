@@ -6,7 +6,7 @@ using boost::system::error_code;
 
 int poll_result::count() const { return static_cast<int>(std::count(answered.begin(), answered.end(), true)); }
 
-request_queue::request_queue(boost::asio::io_context& context, link_timing timing, request_sender& sender)
+request_queue::request_queue(boost::asio::io_context& context, const link_timing& timing, request_sender& sender)
     : timing_(timing), sender_(sender), timer_(context), alive_(std::make_shared<bool>(true))
 {
 }

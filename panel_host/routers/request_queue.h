@@ -71,7 +71,7 @@ using poll_done = std::function<void(const poll_result&)>;
 
 class request_queue {
 public:
-    request_queue(boost::asio::io_context& context, link_timing timing, request_sender& sender);
+    request_queue(boost::asio::io_context& context, const link_timing& timing, request_sender& sender);
     ~request_queue();
     request_queue(const request_queue&) = delete;
     request_queue& operator=(const request_queue&) = delete;

@@ -68,7 +68,10 @@ using lines = std::vector<std::string>;
 
 class RequestQueue : public ::testing::Test {
 protected:
-    explicit RequestQueue(link_timing timing = link_timing()) : queue(context, timing, log) { log.queue = &queue; }
+    explicit RequestQueue(const link_timing& timing = link_timing()) : queue(context, timing, log)
+    {
+        log.queue = &queue;
+    }
     void addPoll(const std::string& text, int first, int last, bool mayGoUnanswered = false)
     {
         queue.addPoll(bytes(text), first, last, log.pollDone(), mayGoUnanswered);

@@ -45,7 +45,7 @@ using link_sink = std::function<void(int device, std::unique_ptr<router_link> li
 
 class router_links {
 public:
-    explicit router_links(event_loop& loop, link_timing timing = link_timing()) : loop_(loop), timing_(timing) {}
+    explicit router_links(event_loop& loop, const link_timing& timing = link_timing()) : loop_(loop), timing_(timing) {}
 
     // Reads the choice of every router device (its [Device] keys as the
     // device model kept them), applies the overrides and hands `sink` a

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 swp08_link::swp08_link(event_loop& loop, device_model& device, router_reports& reports, link_address address,
-                       int offset, link_timing timing, int matrix, int level)
+                       int offset, const link_timing& timing, int matrix, int level)
     : network_link(loop, device, reports, std::move(address), offset, timing), matrix_(matrix), level_(level)
 {
     setMaxWire(swp08::maxPort);

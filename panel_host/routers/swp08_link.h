@@ -31,7 +31,7 @@
 class swp08_link final : public network_link {
 public:
     swp08_link(event_loop& loop, device_model& device, router_reports& reports, link_address address, int offset,
-               link_timing timing, int matrix, int level);
+               const link_timing& timing, int matrix, int level);
 
     std::string describe() const override;
 

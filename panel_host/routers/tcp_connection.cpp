@@ -9,7 +9,7 @@
 namespace asio = boost::asio;
 using boost::system::error_code;
 
-tcp_connection::tcp_connection(asio::io_context& context, link_address address, link_timing timing,
+tcp_connection::tcp_connection(asio::io_context& context, link_address address, const link_timing& timing,
                                connection_events& events)
     : context_(context), address_(std::move(address)), timing_(timing), events_(events), socket_(context),
       retryTimer_(context), connectTimer_(context), nextRetry_(timing.firstRetry), readBuffer_(4096),

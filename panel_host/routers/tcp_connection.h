@@ -46,7 +46,7 @@ public:
 
 class tcp_connection {
 public:
-    tcp_connection(boost::asio::io_context& context, link_address address, link_timing timing,
+    tcp_connection(boost::asio::io_context& context, link_address address, const link_timing& timing,
                    connection_events& events);
     ~tcp_connection();
     tcp_connection(const tcp_connection&) = delete;

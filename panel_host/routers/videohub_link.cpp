@@ -37,7 +37,7 @@ std::vector<std::uint8_t> bytesOf(const std::string& text)
 }  // namespace
 
 videohub_link::videohub_link(event_loop& loop, device_model& device, router_reports& reports, link_address address,
-                             int offset, link_timing timing)
+                             int offset, const link_timing& timing)
     : network_link(loop, device, reports, std::move(address), offset, timing), preludeTimer_(loop.context())
 {
     requests().setMaxAttempts(1);

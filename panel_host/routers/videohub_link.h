@@ -30,7 +30,7 @@
 class videohub_link final : public network_link {
 public:
     videohub_link(event_loop& loop, device_model& device, router_reports& reports, link_address address, int offset,
-                  link_timing timing);
+                  const link_timing& timing);
     ~videohub_link() override;
     videohub_link(const videohub_link&) = delete;
     videohub_link& operator=(const videohub_link&) = delete;

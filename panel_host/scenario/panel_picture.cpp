@@ -215,6 +215,7 @@ std::string buttonLines(const painter& paint, const panel_layout& layout)
         return a->y != b->y ? a->y < b->y : a->x < b->x;
     });
     std::vector<button_picture> buttons;
+    buttons.reserve(shown.size());
     for (const panel_control* control : shown)
         buttons.push_back(drawButton(paint, layout, control->id));
     std::string lines[3];

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Another controller routes on a router while the browser view serves and
-nobody posts a step: the route reaches the panel at once (its revertive
-shows in the transcript within a bound), and the run still ends soon on
+nobody posts a step, with the page's clock running and then paused: the
+route reaches the panel at once (its revertive shows in the transcript
+within a bound), and the run still ends soon on
 SIGTERM with status 0.
 
     serve_reports.py PANEL_HOST ROUTER_DOUBLE INSTALLATION LAYOUTS MODULE
@@ -89,6 +90,14 @@ try:
     # No step from here on: MON 3 (destination 3, wire 2) now carries VTR 2
     # (wire 5), and then CAM 1 again.
     for wire, shown in ((5, "3<6"), (0, "3<1")):
+        if shown == "3<1":
+            # With the page's clock paused no time passes, but the report
+            # still reaches the panel.
+            connection = http.client.HTTPConnection("127.0.0.1", web_port, timeout=10)
+            connection.request("POST", "/api/clock", body="pause", headers={"Content-Type": "text/plain"})
+            if connection.getresponse().status != 200:
+                sys.exit("POST /api/clock pause refused")
+            connection.close()
         since = time.monotonic()
         route_as_another_controller(router_port, 2, wire)
         if not wait_for(out, r"revertive from 31: " + shown + r"\n", BOUND):

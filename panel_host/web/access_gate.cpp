@@ -56,7 +56,7 @@ std::optional<response> access_gate::checkKey(const request& req, const connecti
         response in = makeResponse(req, http::status::see_other, "text/plain; charset=utf-8", std::string());
         // Only a path of this server: "//elsewhere/" would send the browser away.
         std::string bare = withoutQueryValue(target, tokenName);
-        in.set(http::field::location, bare.rfind("/", 0) == 0 && bare.rfind("//", 0) != 0 ? bare : "/");
+        in.set(http::field::location, bare.rfind('/', 0) == 0 && bare.rfind("//", 0) != 0 ? bare : "/");
         in.set(http::field::set_cookie, cookieName() + "=" + token_ + "; HttpOnly; SameSite=Strict; Path=/");
         return in;
     }

@@ -60,6 +60,10 @@ void clock_ticker::follow(std::chrono::steady_clock::time_point now)
         auto whole = static_cast<std::int64_t>(carry_);
         carry_ -= static_cast<double>(whole);
         adapter_.passTime(whole);
+    } else {
+        // No time passes, but what a router reported is due now: the panel
+        // gets it while the clock is paused too.
+        adapter_.deliverDue();
     }
     // Paused or not, what was printed (a router's notes) goes to the pages
     // now, rather than piling up until the clock runs again.

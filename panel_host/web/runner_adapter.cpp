@@ -209,6 +209,12 @@ void runner_adapter::passTime(std::int64_t milliseconds)
         runner_.passTime(milliseconds);
 }
 
+void runner_adapter::deliverDue()
+{
+    if (runner_.clock().pending() > 0)
+        runner_.passTime(0);
+}
+
 state_part runner_adapter::clockPart(bool withNow) const
 {
     json::writer clock;

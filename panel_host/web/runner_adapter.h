@@ -53,6 +53,8 @@ public:
 
     // Virtual time passes without a step of its own (wall-clock following).
     void passTime(std::int64_t milliseconds);
+    // No time passes; what is due now (a router's report) is delivered.
+    void deliverDue();
     wall_clock_settings& clockSettings() { return clock_; }
     const wall_clock_settings& clockSettings() const { return clock_; }
     std::int64_t now() const;

@@ -154,14 +154,14 @@ bool chaos_run::waitQuiet()
                                          std::chrono::duration<double>(settings_.quietLimitSeconds));
     std::optional<wall::time_point> since;
     while (wall::now() < limit) {
-        facility_.loop().runFor(20ms);
+        facility_.loop().runFor(std::chrono::milliseconds(20));
         if (!settled()) {
             since.reset();
             continue;
         }
         if (!since)
             since = wall::now();
-        else if (wall::now() - *since >= 300ms)
+        else if (wall::now() - *since >= std::chrono::milliseconds(300))
             return true;
     }
     for (int device : chaos_facility::devices()) {

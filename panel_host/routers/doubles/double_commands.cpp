@@ -42,7 +42,7 @@ videohub_double* hub(router_double& router) { return dynamic_cast<videohub_doubl
 
 std::string route(router_double& router, const words& line)
 {
-    long n[2];
+    long n[2] = {};
     std::string error = numbers(line, 2, n);
     if (error.empty())
         (line[0] == "route" ? router.routeByOther(int(n[0]), int(n[1])) : router.setRouteQuietly(int(n[0]), int(n[1])));
@@ -51,7 +51,7 @@ std::string route(router_double& router, const words& line)
 
 std::string tally(router_double& router, const words& line)
 {
-    long n[1];
+    long n[1] = {};
     std::string error = numbers(line, 1, n);
     if (!error.empty())
         return error;
@@ -85,7 +85,7 @@ std::string switches(router_double& router, const words& line)
 
 std::string counted(router_double& router, const words& line)
 {
-    long n[1];
+    long n[1] = {};
     std::string error = numbers(line, 1, n);
     if (!error.empty())
         return error;
@@ -146,7 +146,7 @@ std::string dumpAnswer(router_double& router, const words& line)
 
 std::string relabel(router_double& router, const words& line)
 {
-    long n[2];
+    long n[2] = {};
     std::string error = numbers(line, 2, n);
     if (!error.empty())
         return error;

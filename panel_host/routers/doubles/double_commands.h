@@ -34,4 +34,4 @@
 
 #include "routers/doubles/router_double.h"
 
-std::string runDoubleCommand(router_double& router, const std::string& line);
+std::string runDoubleCommand(router_double& router, const std::string& text);

@@ -162,15 +162,19 @@ router_double::router_double(asio::io_context& context, double_state state)
 
 router_double::~router_double()
 {
-    alive_.reset();
-    if (acceptor_) {
-        error_code ignored;
-        acceptor_->close(ignored);
+    // Closing never throws in practice; a destructor must not let it out.
+    try {
+        alive_.reset();
+        if (acceptor_) {
+            error_code ignored;
+            acceptor_->close(ignored);
+        }
+        reopenTimer_.cancel();
+        auto sessions = sessions_;
+        for (const auto& session : sessions)
+            session->close();
+    } catch (...) {
     }
-    reopenTimer_.cancel();
-    auto sessions = sessions_;
-    for (const auto& session : sessions)
-        session->close();
 }
 
 bool router_double::listen(std::uint16_t port, std::string& error)

@@ -86,7 +86,7 @@ void swp08_double::received(double_session& session, const std::uint8_t* bytes, 
         // them apart. Tallies for a dump go before the ACK.
         std::string reply{char(swp08::dle), char(swp08::ack)};
         if (found.data[0] == swp08::cmdTallyDumpRequest && dumpAnswer_ == dump_answer::tallies)
-            reply = tallies() + reply;
+            reply.insert(0, tallies());
         else
             message(session, found.data, reply);
         session.write(reply);
