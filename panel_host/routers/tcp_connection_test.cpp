@@ -124,8 +124,8 @@ TEST_F(TcpConnection, KeepsWhatWaitsToBeSentWithinItsBound)
     auto server = accept();
     ASSERT_TRUE(server);
     ASSERT_TRUE(connection.connected());
-    asio::socket_base::receive_buffer_size small(2048);
-    server->set_option(small);
+    asio::socket_base::receive_buffer_size tinyWindow(2048);
+    server->set_option(tinyWindow);
     std::vector<std::uint8_t> chunk(1000, 'x');
     for (int i = 0; i < 100000 && connection.connected(); ++i) {
         connection.send(chunk);

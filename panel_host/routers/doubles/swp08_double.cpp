@@ -126,15 +126,15 @@ void swp08_double::message(double_session& session, const std::vector<std::uint8
 
 std::string swp08_double::dump()
 {
-    bool small = state_.outputs <= 192 && state_.inputs <= 192;
-    std::size_t chunk = small ? 128 : 64;
+    bool compact = state_.outputs <= 192 && state_.inputs <= 192;
+    std::size_t chunk = compact ? 128 : 64;
     std::string frames;
     for (std::size_t first = 0; first < state_.routes.size(); first += chunk) {
         std::size_t end = std::min(state_.routes.size(), first + chunk);
         std::vector<int> sources(state_.routes.begin() + static_cast<std::ptrdiff_t>(first),
                                  state_.routes.begin() + static_cast<std::ptrdiff_t>(end));
-        frames += framed(small ? swp08::tallyDumpByte(matrix_, level_, static_cast<int>(first), sources)
-                               : swp08::tallyDumpWord(matrix_, level_, static_cast<int>(first), sources));
+        frames += framed(compact ? swp08::tallyDumpByte(matrix_, level_, static_cast<int>(first), sources)
+                                 : swp08::tallyDumpWord(matrix_, level_, static_cast<int>(first), sources));
     }
     return frames;
 }
@@ -176,8 +176,8 @@ void swp08_double::sendOutOfRange()
     auto matrixLevel = static_cast<std::uint8_t>((matrix_ << 4) | level_);
     std::vector<std::uint8_t> data{swp08::cmdConnected, matrixLevel, 0x00, 0x86, 0x8A};
     // And a word dump of destinations 65535 and 65536, past any router.
-    std::vector<std::uint8_t> far{swp08::cmdTallyDumpWord, matrixLevel, 2, 0xFF, 0xFF, 0, 1, 0, 1};
-    broadcast(framed(data) + framed(far));
+    std::vector<std::uint8_t> beyondLimit{swp08::cmdTallyDumpWord, matrixLevel, 2, 0xFF, 0xFF, 0, 1, 0, 1};
+    broadcast(framed(data) + framed(beyondLimit));
 }
 
 std::string swp08_double::junk() const
