@@ -29,6 +29,7 @@ struct endless_timer {
     boost::asio::steady_timer timer;
 };
 
+#if !defined(_WIN32)
 void raiseAfter(boost::asio::steady_timer& timer, milliseconds delay, int signal)
 {
     timer.expires_after(delay);
@@ -37,8 +38,6 @@ void raiseAfter(boost::asio::steady_timer& timer, milliseconds delay, int signal
             std::raise(signal);
     });
 }
-
-#if !defined(_WIN32)
 
 // The loop never runs out of work, and a signal still ends it.
 TEST(RunEnd, EverySignalEndsARunThatNeverRunsOutOfWork)
