@@ -18,5 +18,5 @@ for (const name of ['playwright-core', 'axe-core/axe.min.js']) {
   }
 }
 const files = ['browser.test.mjs', 'operator.test.mjs'].map((file) => path.join(import.meta.dirname, file));
-const run = spawnSync(process.execPath, ['--test', '--test-reporter=spec', ...files], { stdio: 'inherit' });
+const run = spawnSync(process.execPath, ['--test', ...files], { stdio: 'inherit' });
 process.exit(run.status ?? 1);
