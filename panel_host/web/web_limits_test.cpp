@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <thread>
 
 #include "web/page_queue.h"
 #include "web/page_transcript.h"
@@ -170,6 +171,9 @@ TEST_F(Server, APageThatNeverReadsIsDroppedAtItsBudget)
             ask(at.port, makeRequest(http::verb::post, "/api/step", at.port,
                                      "rename 31 1 " + std::to_string(100 + i) + " " + name));
         }
+        // Changes go out at most a second after they are made: by then all
+        // of them have reached the page's queue, unread.
+        std::this_thread::sleep_for(std::chrono::seconds(3));
         // What it reads now ends where the server dropped it.
         std::vector<char> chunk(1 << 16);
         std::function<void()> readOn = [&] {
