@@ -45,10 +45,17 @@ std::string failed(const std::string& path, const std::string& why)
            (exists(path) ? "the file there is left as it was" : "nothing was written");
 }
 
-bool isFolder(const std::string& path)
+// The file `path` names (a link's target), into `target`; false with
+// `error` set when it is a folder, which a recording cannot replace.
+bool replaceableTarget(const std::string& path, std::string& target, std::string& error)
 {
+    target = targetOf(path);
     std::error_code failure;
-    return fs::is_directory(path, failure);
+    if (fs::is_directory(target, failure)) {
+        error = failed(path, "it is a folder");
+        return false;
+    }
+    return true;
 }
 
 #if !defined(_WIN32)
@@ -119,19 +126,29 @@ bool fill(int file, const std::string& text, mode_t mode)
 
 #if !defined(_WIN32)
 
+namespace {
+
+// The hidden new file beside `path`'s target, open for writing; -1 with
+// `error` set when there is none.
+int openBeside(const std::string& path, std::string& target, std::string& partial, std::string& error)
+{
+    if (!replaceableTarget(path, target, error))
+        return -1;
+    int file = newFileBeside(target, partial);
+    if (file < 0)
+        error = failed(path, std::strerror(errno));
+    return file;
+}
+
+}  // namespace
+
 bool replaceFile(const std::string& path, const std::string& text, std::string& error)
 {
-    const std::string target = targetOf(path);
-    if (isFolder(target)) {
-        error = failed(path, "it is a folder");
-        return false;
-    }
+    std::string target;
     std::string partial;
-    int file = newFileBeside(target, partial);
-    if (file < 0) {
-        error = failed(path, std::strerror(errno));
+    int file = openBeside(path, target, partial, error);
+    if (file < 0)
         return false;
-    }
     if (!fill(file, text, modeFor(target)) || ::rename(partial.c_str(), target.c_str()) != 0) {
         const int why = errno;
         ::unlink(partial.c_str());
@@ -144,17 +161,11 @@ bool replaceFile(const std::string& path, const std::string& text, std::string& 
 
 bool canReplaceFile(const std::string& path, std::string& error)
 {
-    const std::string target = targetOf(path);
-    if (isFolder(target)) {
-        error = failed(path, "it is a folder");
-        return false;
-    }
+    std::string target;
     std::string partial;
-    int file = newFileBeside(target, partial);
-    if (file < 0) {
-        error = failed(path, std::strerror(errno));
+    int file = openBeside(path, target, partial, error);
+    if (file < 0)
         return false;
-    }
     ::close(file);
     ::unlink(partial.c_str());
     return true;
@@ -188,11 +199,9 @@ bool fill(const std::string& partial, const std::string& text)
 
 bool replaceFile(const std::string& path, const std::string& text, std::string& error)
 {
-    const std::string target = targetOf(path);
-    if (isFolder(target)) {
-        error = failed(path, "it is a folder");
+    std::string target;
+    if (!replaceableTarget(path, target, error))
         return false;
-    }
     const std::string partial = partialName(target);
     if (!fill(partial, text)) {
         const int why = errno;
@@ -210,11 +219,9 @@ bool replaceFile(const std::string& path, const std::string& text, std::string& 
 
 bool canReplaceFile(const std::string& path, std::string& error)
 {
-    const std::string target = targetOf(path);
-    if (isFolder(target)) {
-        error = failed(path, "it is a folder");
+    std::string target;
+    if (!replaceableTarget(path, target, error))
         return false;
-    }
     const std::string partial = partialName(target);
     std::FILE* file = std::fopen(partial.c_str(), "wb");
     if (file == nullptr) {
