@@ -49,7 +49,8 @@ TEST(ZelmStringlist, AppendJoinAndIterate)
     EXPECT_EQ(list.count(), 3);
     EXPECT_EQ(copy.toString('|'), "x||z|w");
     list = copy;
-    list = list;
+    const zelm_stringlist& same = list;
+    list = same;  // assigning a list to itself keeps it
     EXPECT_EQ(list.toString('|'), "x||z|w");
     zelm_stringlist moved(std::move(copy));
     EXPECT_EQ(moved.count(), 4);

@@ -22,9 +22,17 @@ live_message bytes(std::size_t size) { return {std::make_shared<const std::strin
 // The most memory this process has held, in bytes (VmHWM).
 // Under AddressSanitizer (its quarantine keeps freed blocks) or valgrind
 // the process's peak memory is the tool's as much as ours.
+#if defined(__SANITIZE_ADDRESS__)  // GCC
+#  define UNDER_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#  if __has_feature(address_sanitizer)  // clang
+#    define UNDER_ADDRESS_SANITIZER 1
+#  endif
+#endif
+
 bool memoryIsOurs()
 {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(UNDER_ADDRESS_SANITIZER)
     return false;
 #else
     return std::getenv("ZELM_UNDER_MEMCHECK") == nullptr;

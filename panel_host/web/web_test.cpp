@@ -305,12 +305,6 @@ TEST(Json, QuotedTextIsAlwaysWellFormed)
     EXPECT_EQ(faults, 0u);
 }
 
-#if defined(_WIN32)
-const char* const suffix = ".dll";
-#else
-const char* const suffix = ".so";
-#endif
-
 // The adapter on the sample installation with the real module: what the
 // page's requests turn into, and a recording that replays to the same state.
 using Adapter = web_test_facility;
