@@ -124,6 +124,20 @@ private:
     int warnings_ = 0;
 };
 
+// A sink told of what `to` prints for as long as this lives (a page's copy
+// of the transcript while the server serves): removed on every way out.
+class scoped_sink {
+public:
+    scoped_sink(transcript& to, transcript_sink& sink) : to_(to), sink_(sink) { to_.addSink(sink_); }
+    ~scoped_sink() { to_.removeSink(sink_); }
+    scoped_sink(const scoped_sink&) = delete;
+    scoped_sink& operator=(const scoped_sink&) = delete;
+
+private:
+    transcript& to_;
+    transcript_sink& sink_;
+};
+
 // ANSI colour codes used by the transcript and the pictures.
 namespace ansi {
 constexpr const char* dim = "2";

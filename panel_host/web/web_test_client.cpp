@@ -150,12 +150,7 @@ void Server::serveWhile(const std::function<void(const served& at)>& client,
     auto runner = start();
     session_recorder session(*runner, "<terminal>");
     web::page_transcript page;
-    out.addSink(page);
-    struct detach {
-        transcript& from;
-        web::page_transcript& page;
-        ~detach() { from.removeSink(page); }
-    } detached{out, page};
+    const scoped_sink pageCopy(out, page);
     web_settings web;
     web.serve = "127.0.0.1:0";
     web.imageFolders = {settings.layoutDir};

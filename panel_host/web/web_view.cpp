@@ -18,12 +18,7 @@ int serveWebView(const web_settings& settings, scenario_runner& runner, router_m
     // The page's copy of the transcript: what the server and the scenario
     // print from now on, bounded in bytes between two publishings.
     web::page_transcript page;
-    out.addSink(page);
-    struct detach {
-        transcript& from;
-        web::page_transcript& page;
-        ~detach() { from.removeSink(page); }
-    } detached{out, page};
+    const scoped_sink pageCopy(out, page);
     web::web_server server(settings, runner, routers, out, session, loop);
     if (!server.listen(address, port, error)) {
         std::cerr << "panel_host: " << error << '\n';
