@@ -223,6 +223,7 @@ void router_double::forget(double_session* session)
             // Keep the session alive until its handlers have run.
             asio::post(context_, [keep = *at] { (void)keep; });
             sessions_.erase(at);
+            ++sessionsLost_;
             return;
         }
 }
@@ -304,6 +305,7 @@ void router_double::broadcast(const std::string& bytes)
 
 struct router_double::flooding {
     std::size_t count = 0, sent = 0;
+    std::uint64_t lostAtStart = 0;
     std::function<std::string(std::size_t)> piece;
     std::unique_ptr<asio::steady_timer> timer;
 };
@@ -313,14 +315,18 @@ void router_double::flood(std::size_t count, std::function<std::string(std::size
     auto state = std::make_shared<flooding>();
     state->count = count;
     state->piece = std::move(piece);
+    state->lostAtStart = sessionsLost_;
     state->timer = std::make_unique<asio::steady_timer>(context_);
+    ++floodsRunning_;
     floodStep(state);
 }
 
 void router_double::floodStep(const std::shared_ptr<flooding>& flood)
 {
-    if (sessions_.empty() || flood->sent >= flood->count)
+    if (sessions_.empty() || flood->sent >= flood->count || sessionsLost_ != flood->lostAtStart) {
+        --floodsRunning_;
         return;
+    }
     bool full = false;
     for (const auto& session : sessions_)
         full = full || session->waiting() > (std::size_t(1) << 20);
@@ -333,7 +339,11 @@ void router_double::floodStep(const std::shared_ptr<flooding>& flood)
     std::weak_ptr<bool> alive = alive_;
     flood->timer->expires_after(std::chrono::milliseconds(full ? 2 : 0));
     flood->timer->async_wait([this, alive, flood](const error_code& error) {
-        if (!alive.expired() && !error)
+        if (alive.expired())
+            return;
+        if (error)
+            --floodsRunning_;
+        else
             floodStep(flood);
     });
 }

@@ -77,8 +77,11 @@ public:
     void readSlowly(std::size_t bytes);
     // Sends `count` pieces to every client as fast as each takes them,
     // never more than 1 MiB waiting for one: a flood that costs the double
-    // little. `piece(i)` makes the i-th.
+    // little. `piece(i)` makes the i-th. A flood ends early when a client
+    // leaves: one that connects again is not flooded on.
     void flood(std::size_t count, std::function<std::string(std::size_t)> piece);
+    // A flood is still sending.
+    bool isFlooding() const { return floodsRunning_ > 0; }
     // `count` pieces of junk, each a thing the client must skip and may
     // tell of (bytes outside any frame and a damaged frame; a block without
     // a header).
@@ -131,6 +134,8 @@ private:
     boost::asio::steady_timer reopenTimer_;
     std::uint16_t port_ = 0;
     std::shared_ptr<bool> alive_;
+    std::uint64_t sessionsLost_ = 0;  // clients gone: a flood started before one left ends
+    int floodsRunning_ = 0;
 };
 
 class double_session : public std::enable_shared_from_this<double_session> {
