@@ -66,6 +66,10 @@ public:
     bool linkReady() const { return ready(); }
     bool refreshing() const { return refreshing_; }
 
+    // Polls kept while the router is away, one an asker and range; past
+    // this an asker's poll joins its kept one, or is dropped with a warning.
+    static constexpr std::size_t maxWaitingPolls = 64;
+
     std::string connect(int source, int destination) override;
     void poll(int first, int last, router_reports& answerTo) override;
     bool settled() const override { return requests_.settled() && !refreshing_; }
@@ -144,8 +148,6 @@ private:
         router_reports* to;
         int first, last;
     };
-    static constexpr std::size_t maxWaitingPolls = 64;
-
     note_limiter notes_;
     tcp_connection connection_;
     request_queue requests_;

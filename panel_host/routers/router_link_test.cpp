@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "routers/doubles/router_doubles.h"
+#include "routers/swp08_codec.h"
 #include "routers/swp08_link.h"
 #include "routers/videohub_link.h"
 #include "temp_installation.h"
@@ -171,6 +172,43 @@ TEST_P(RouterLink, ARouterThatNeverAcknowledgesIsOffline)
     EXPECT_EQ(connects, swp08() ? 6u : 1u);
 }
 
+// Polls asked while the router is away are kept to be answered on its
+// return, within a limit counted in entries: an asker's new range joins its
+// kept one, an asker beyond the limit is told its poll is dropped, and
+// every poll kept is answered once the router is back.
+TEST_P(RouterLink, PollsKeptWhileAwayStayWithinTheirLimitAndAreAnswered)
+{
+    router->refuse(true);
+    router->dropClients();
+    ASSERT_TRUE(runUntil([&] { return !device.online(); }));
+    std::vector<recorded_reports> askers(network_link::maxWaitingPolls + 6);
+    for (std::size_t at = 0; at < network_link::maxWaitingPolls; ++at)
+        link->poll(1, 1, askers[at]);
+    // A new second of notes (they are limited to a few a second), so that
+    // the warnings below are told.
+    loop.runFor(1100ms);
+    reports.events.clear();
+    for (std::size_t at = network_link::maxWaitingPolls; at < askers.size(); ++at)
+        link->poll(1, 1, askers[at]);
+    link->poll(20, 20, askers[1]);  // a scattered range of a kept asker: joined, not dropped
+    EXPECT_EQ(link->pollsWaiting(), network_link::maxWaitingPolls);
+    EXPECT_EQ(std::count(reports.events.begin(), reports.events.end(),
+                         "warning: too many polls kept; the poll of 1 to 1 is dropped"),
+              6)
+        << ::testing::PrintToString(reports.events);
+    EXPECT_FALSE(reports.hasStart("warning: too many polls kept; the poll of 20"));
+
+    router->refuse(false);
+    ASSERT_TRUE(
+        runUntil([&] { return link->settled() && askers[network_link::maxWaitingPolls - 1].has("polled 1<-1"); }));
+    EXPECT_EQ(link->pollsWaiting(), 0u);
+    for (std::size_t at = 0; at < askers.size(); ++at)
+        EXPECT_EQ(askers[at].has("polled 1<-1"), at < network_link::maxWaitingPolls) << "asker " << at;
+    for (int destination = 2; destination <= 20; ++destination)
+        EXPECT_TRUE(askers[1].has("polled " + std::to_string(destination) + "<-" + std::to_string(destination)))
+            << ::testing::PrintToString(askers[1].events);
+}
+
 INSTANTIATE_TEST_SUITE_P(Protocols, RouterLink, ::testing::Values("swp08", "videohub"),
                          [](const auto& param) { return param.param; });
 
@@ -200,6 +238,37 @@ TEST_P(Swp08Link, AnswersABadChecksumWithNakAndSkipsJunk)
     ASSERT_TRUE(runUntil([&] { return reports.has("change 1<-6"); })) << ::testing::PrintToString(reports.events);
     EXPECT_TRUE(reports.hasStart("note: SW-P-08: bad checksum "));
     EXPECT_TRUE(reports.hasStart("note: SW-P-08: 3 bytes outside any frame skipped"));
+}
+
+// A peer that sends nothing but damaged frames gets at most naksPerSecond
+// NAKs a second, or the NAKs would fill the line back to it; the limit is
+// a second's, and the next second NAKs again.
+TEST_P(Swp08Link, DamagedFramesAreNakedAtMostTheRateASecond)
+{
+    std::vector<std::uint8_t> frame = swp08::frame(swp08::crosspointMessage(0x03, {0, 0, 4, 5}));
+    std::uint8_t& checksum = frame[frame.size() - 3];
+    checksum = static_cast<std::uint8_t>(checksum ^ 0x01);
+    ASSERT_NE(checksum, swp08::dle);
+    const std::string damaged(frame.begin(), frame.end());
+    auto naks = [&] { return std::count(router->requests().begin(), router->requests().end(), "NAK"); };
+    const int rate = testTiming().naksPerSecond;
+
+    std::string burst;
+    for (int i = 0; i < 3 * rate; ++i)
+        burst += damaged;
+    router->sendRaw(burst);
+    ASSERT_TRUE(runUntil([&] { return naks() >= rate; }));
+    loop.runFor(300ms);
+    EXPECT_EQ(naks(), rate);
+    EXPECT_TRUE(reports.hasStart("note: SW-P-08: bad checksum ")) << ::testing::PrintToString(reports.events);
+
+    loop.runFor(1000ms);
+    router->sendRaw(damaged + damaged);
+    ASSERT_TRUE(runUntil([&] { return naks() >= rate + 2; }));
+    loop.runFor(100ms);
+    EXPECT_EQ(naks(), rate + 2);
+    EXPECT_TRUE(device.online());
+    EXPECT_EQ(*device.crosspoint(5), 5);  // no damaged frame was taken as a tally
 }
 
 INSTANTIATE_TEST_SUITE_P(Protocol, Swp08Link, ::testing::Values("swp08"));
